@@ -1,0 +1,140 @@
+"""Helpers for tests that run our Windows programs under Wine.
+
+A Wine prefix template is made once per build tree with wineboot and copied
+for each test, so every test starts from a clean, quiet Windows.
+"""
+import contextlib
+import fcntl
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+
+BUILD_ROOT = os.environ.get("VELMORA_BUILD_ROOT", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+WIN32_BUILD = os.environ.get("VELMORA_WIN32_BUILD", os.path.join(BUILD_ROOT, "win32"))
+DIST = os.environ.get("VELMORA_DIST", os.path.join(BUILD_ROOT, "dist"))
+HOST_BIN = os.environ.get("VELMORA_HOST_BIN", os.path.join(BUILD_ROOT, "host", "bin"))
+TEMPLATE = os.path.join(BUILD_ROOT, "wine-template")
+
+
+def quiet_env(prefix):
+    """Environment for a quiet, non-interactive Wine in `prefix`."""
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": prefix,
+        "WINEARCH": "win32",
+        "WINEDEBUG": "-all",
+        # No Mono or Gecko installer dialogs.
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "LANG": "C.UTF-8",
+    })
+    env.pop("DISPLAY", None)
+    return env
+
+
+def ensure_template():
+    """Makes the prefix template once; concurrent tests wait for each other."""
+    os.makedirs(BUILD_ROOT, exist_ok=True)
+    with open(TEMPLATE + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(os.path.join(TEMPLATE, "system.reg")):
+            return TEMPLATE
+        shutil.rmtree(TEMPLATE, ignore_errors=True)
+        env = quiet_env(TEMPLATE)
+        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+        if not os.path.exists(os.path.join(TEMPLATE, "system.reg")):
+            raise RuntimeError("wineboot made no prefix")
+    return TEMPLATE
+
+
+class WinePrefix:
+    """A fresh copy of the template for one test, removed afterwards."""
+
+    def __init__(self):
+        template = ensure_template()
+        self.root = tempfile.mkdtemp(prefix="velmora-wine-")
+        self.path = os.path.join(self.root, "prefix")
+        shutil.copytree(template, self.path, symlinks=True)
+        self.env = quiet_env(self.path)
+        self.drive_c = os.path.join(self.path, "drive_c")
+
+    def windows_path(self, unix_path):
+        """C:\\... form of a path inside drive_c."""
+        rel = os.path.relpath(unix_path, self.drive_c)
+        if rel.startswith(".."):
+            raise ValueError(unix_path + " is not inside drive_c")
+        return "C:\\" + rel.replace("/", "\\")
+
+    def run(self, args, timeout=120, **kwargs):
+        """Runs a program to its end; returns the CompletedProcess (bytes)."""
+        return subprocess.run(["wine"] + list(args), env=self.env, timeout=timeout,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+class ServiceHost:
+    """The service host on 127.0.0.1 with an ephemeral port (or a given one)."""
+
+    def __init__(self, root, switches=(), port=0):
+        self.log_file = tempfile.mktemp(prefix="velmora-host-", suffix=".log")
+        exe = os.path.join(HOST_BIN, "velmora-service-host")
+        self.proc = subprocess.Popen([exe, "--root", root, "--port", str(port), "--log", self.log_file]
+                                     + list(switches), stdout=subprocess.PIPE)
+        line = self.proc.stdout.readline().decode()
+        m = re.match(r"listening ([\d.]+):(\d+)", line)
+        if not m:
+            self.proc.kill()
+            raise RuntimeError("service host did not start: " + line)
+        self.port = int(m.group(2))
+        self.host_port = "127.0.0.1:%d" % self.port
+
+    def url(self, path):
+        return "http://%s%s" % (self.host_port, path)
+
+    def log(self):
+        with contextlib.suppress(FileNotFoundError):
+            with open(self.log_file, "rb") as f:
+                return f.read().decode("latin-1")
+        return ""
+
+    def close(self):
+        self.proc.kill()
+        self.proc.wait()
+        with contextlib.suppress(FileNotFoundError):
+            os.remove(self.log_file)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def wait_for(condition, timeout, interval=0.1, what="condition"):
+    """Polls `condition` until it is true or `timeout` seconds have passed."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(interval)
+    raise AssertionError("timed out after %ss waiting for %s" % (timeout, what))
+
+
+def win32_exe(name):
+    """A program of the Windows build tree."""
+    return os.path.join(WIN32_BUILD, "bin", name)
