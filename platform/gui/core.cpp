@@ -346,4 +346,12 @@ Window loadWindow(const WindowSpec& spec) {
   });
 }
 
+Window windowOf(const WindowSpec& spec) {
+  return onGui<Window>([&] {
+    for (detail::WindowNode* w : detail::liveWindows())
+      if (w->spec == &spec) return Window(w);
+    return Window();
+  });
+}
+
 }  // namespace platform::gui

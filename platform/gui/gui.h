@@ -316,6 +316,10 @@ bool onGuiThread();
 // outlive the window.
 Window loadWindow(const WindowSpec& spec);
 
+// The live window loaded from `spec`; empty when there is none. Routines of
+// a window's created event reach their controls through it.
+Window windowOf(const WindowSpec& spec);
+
 // Dispatches window events until the last window is gone.
 void runMessageLoop();
 
