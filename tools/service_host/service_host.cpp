@@ -4,10 +4,16 @@
 //   velmora-service-host --root DIR [--host 127.0.0.1] [--port N] [--log FILE]
 //       [--status PATH=CODE]... [--redirect FROM=TO]... [--only PATH]
 //       [--rate BYTES_PER_S] [--ignore-range] [--close-after N] [--stall-ms MS]
+//       [--range-shift N] [--length-shift N] [--fault-limit K]
 //
 // The first line on stdout is "listening HOST:PORT" (port 0 picks a free one).
-// Faults (--rate, --ignore-range, --close-after, --stall-ms) apply to every
-// path, or only to the --only path.
+// Faults (--rate, --ignore-range, --close-after, --stall-ms, --range-shift,
+// --length-shift) apply to every path, or only to the --only path, and with
+// --fault-limit K only to the first K requests that they would apply to.
+// --range-shift N: a 206 answer's Content-Range claims a start N bytes off
+// (the body is the one asked for). --length-shift N: Content-Length claims N
+// bytes more (the connection closes after the real body) or fewer (the body
+// is cut to the claim) than the answer has.
 #include <httplib.h>
 
 #include <algorithm>
@@ -16,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -37,10 +44,14 @@ struct Options {
   bool ignoreRange = false;
   long long closeAfter = -1;
   int stallMs = 0;
+  long long rangeShift = 0;
+  long long lengthShift = 0;
+  long long faultLimit = -1;
 };
 
 Options options;
 std::mutex logMutex;
+std::atomic<long long> faultedRequests{0};
 
 bool parseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -65,6 +76,9 @@ bool parseOptions(int argc, char** argv) {
     else if (a == "--ignore-range") options.ignoreRange = true;
     else if (a == "--close-after") options.closeAfter = std::stoll(value());
     else if (a == "--stall-ms") options.stallMs = std::stoi(value());
+    else if (a == "--range-shift") options.rangeShift = std::stoll(value());
+    else if (a == "--length-shift") options.lengthShift = std::stoll(value());
+    else if (a == "--fault-limit") options.faultLimit = std::stoll(value());
     else throw std::runtime_error("unknown switch " + a);
   }
   return true;
@@ -93,7 +107,8 @@ void logRequest(const httplib::Request& req) {
 }
 
 bool faultsApply(const httplib::Request& req) {
-  return options.onlyPath.empty() || req.path == options.onlyPath;
+  if (!options.onlyPath.empty() && req.path != options.onlyPath) return false;
+  return options.faultLimit < 0 || ++faultedRequests <= options.faultLimit;
 }
 
 // The file a path names below the root; empty when the path climbs out.
@@ -167,18 +182,22 @@ void serveFile(const httplib::Request& req, httplib::Response& res) {
   }
   if (ranged) {
     res.status = 206;
-    res.set_header("Content-Range",
-                   "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" + std::to_string(size));
+    long long shift = faults ? options.rangeShift : 0;
+    res.set_header("Content-Range", "bytes " + std::to_string(first + shift) + "-" +
+                                        std::to_string(last + shift) + "/" + std::to_string(size));
   } else {
     res.status = 200;
   }
   long long length = size == 0 ? 0 : last - first + 1;
   long long closeAfter = faults ? options.closeAfter : -1;
+  long long lengthShift = faults ? options.lengthShift : 0;
+  if (lengthShift > 0) closeAfter = closeAfter >= 0 ? std::min(closeAfter, length) : length;
+  long long declared = std::max(0LL, length + lengthShift);
   long long rate = faults ? options.rate : 0;
   int stallMs = faults ? options.stallMs : 0;
   auto started = std::make_shared<std::chrono::steady_clock::time_point>();
   res.set_content_provider(
-      static_cast<size_t>(length), contentType(file),
+      static_cast<size_t>(declared), contentType(file),
       [file, first, closeAfter, rate, stallMs, started](size_t offset, size_t length, httplib::DataSink& sink) {
         if (offset == 0) {
           if (stallMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
