@@ -5,6 +5,7 @@
 
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -26,6 +27,7 @@ constexpr uint32_t unixRegular = 0100000;
 constexpr uint32_t unixFolder = 0040000;
 constexpr uint32_t unixSymlink = 0120000;
 constexpr uint32_t dosFolder = 0x10;
+const char endSignature[] = {'P', 'K', 5, 6, 0};
 
 struct PlannedEntry {
   std::string name;  // GBK, as the archive gives it
@@ -88,6 +90,10 @@ public:
       fail(UnzipStatus::CannotOpenArchive, "not a ZIP archive");
       return result_;
     }
+    if (!hasWholeEndRecord(archiveSize)) {
+      fail(UnzipStatus::DamagedArchive, "end record cut short");
+      return result_;
+    }
     if (plan(archive.get(), archiveSize)) {
       if (zipfiles::isFolder(target_) || zipfiles::ensureFolder(target_))
         extract(archive.get());
@@ -109,13 +115,28 @@ private:
   // without entries holds (besides its comment).
   bool isEmptyArchive(uint64_t archiveSize) {
     char record[22];
-    if (zipfiles::readStart(archivePath_, record, sizeof record) != sizeof record) return false;
-    static const char signature[4] = {'P', 'K', 5, 6};
-    if (std::memcmp(record, signature, 4) != 0) return false;
+    if (zipfiles::readAt(archivePath_, 0, record, sizeof record) != sizeof record) return false;
+    if (std::memcmp(record, endSignature, 4) != 0) return false;
     for (int i = 4; i < 20; ++i)
       if (record[i] != 0) return false;
-    unsigned commentLength = static_cast<unsigned char>(record[20]) | (static_cast<unsigned char>(record[21]) << 8);
-    return archiveSize == sizeof record + commentLength;
+    return archiveSize == sizeof record + little16(record + 20);
+  }
+
+  // minizip takes an end record that the file cuts short (its last fields
+  // read as zero); one whole record with its whole comment must be there.
+  bool hasWholeEndRecord(uint64_t archiveSize) {
+    size_t tailSize = static_cast<size_t>(std::min<uint64_t>(archiveSize, 22 + 0xFFFF));
+    std::string tail(tailSize, '\0');
+    if (zipfiles::readAt(archivePath_, archiveSize - tailSize, tail.data(), tailSize) != tailSize) return false;
+    for (size_t at = tail.rfind(endSignature, std::string::npos, 4); at != std::string::npos && tailSize >= 22;
+         at = at ? tail.rfind(endSignature, at - 1, 4) : std::string::npos) {
+      if (at + 22 <= tailSize && at + 22 + little16(tail.data() + at + 20) <= tailSize) return true;
+    }
+    return false;
+  }
+
+  static unsigned little16(const char* p) {
+    return static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8);
   }
 
   // Reads and judges the whole central directory; nothing is written yet.

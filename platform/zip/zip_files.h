@@ -11,8 +11,8 @@ namespace platform::zipfiles {
 // The minizip handle (unzFile) of the archive, or null.
 void* openArchive(const std::string& path);
 
-// Up to `size` bytes from the start of the file; the count read, 0 on failure.
-size_t readStart(const std::string& path, char* data, size_t size);
+// Up to `size` bytes from `offset` on; the count read, 0 on failure.
+size_t readAt(const std::string& path, uint64_t offset, char* data, size_t size);
 
 // The archive's size in bytes; false when it cannot be read.
 bool fileSize(const std::string& path, uint64_t& size);

@@ -30,12 +30,12 @@ std::string nativePath(const std::string& path) {
 
 void* openArchive(const std::string& path) { return unzOpen64(nativePath(path).c_str()); }
 
-size_t readStart(const std::string& path, char* data, size_t size) {
+size_t readAt(const std::string& path, uint64_t offset, char* data, size_t size) {
   int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   size_t done = 0;
   while (done < size) {
-    ssize_t n = ::read(fd, data + done, size - done);
+    ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);

@@ -26,10 +26,16 @@ void* openArchive(const std::string& path) {
   return unzOpen2_64(wide.c_str(), &io);
 }
 
-size_t readStart(const std::string& path, char* data, size_t size) {
+size_t readAt(const std::string& path, uint64_t offset, char* data, size_t size) {
   HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
+    CloseHandle(file);
+    return 0;
+  }
   size_t done = 0;
   while (done < size) {
     DWORD n = 0;
