@@ -642,6 +642,10 @@ DownloadTask::PartResult DownloadTask::concludePart(TransferRequest& r, int curl
     recordFailure(r.part, r.connection, "unusable answer");
     return PartResult::failed;
   }
+  if (curlCode == CURLE_TOO_MANY_REDIRECTS) {
+    fail(TransferOutcome::httpError, "too many redirects");
+    return PartResult::fatal;
+  }
   if (!r.reachedEnd && curlCode != CURLE_OK) {
     recordFailure(r.part, r.connection, std::string("transfer broke: ") + curl_easy_strerror(static_cast<CURLcode>(curlCode)));
     return PartResult::failed;

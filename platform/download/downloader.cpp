@@ -50,38 +50,59 @@ Downloader::Downloader() = default;
 
 Downloader::~Downloader() { stop(); }
 
-bool Downloader::holdsTask() const { return task_ && !task_->endHandled(); }
+std::shared_ptr<DownloadTask> Downloader::heldTask() const {
+  std::lock_guard lock(mutex_);
+  return task_ && !task_->endHandled() ? task_ : nullptr;
+}
+
+std::shared_ptr<DownloadTask> Downloader::letGo() {
+  std::lock_guard lock(mutex_);
+  if (task_) lastTask_ = std::move(task_);
+  return lastTask_;
+}
 
 bool Downloader::start(const TaskSettings& settings) {
-  if (holdsTask()) return false;
+  if (heldTask()) return false;
   if (!usableAddress(settings.address)) return false;
   auto task = std::make_shared<DownloadTask>(++lastTaskId, settings);
-  if (!task->begin()) return false;
-  task_ = std::move(task);
-  return true;
+  {
+    // Held before its first message, so a routine can already find it.
+    std::lock_guard lock(mutex_);
+    task_ = task;
+  }
+  if (task->begin()) return true;
+  std::lock_guard lock(mutex_);
+  task_.reset();
+  return false;
 }
 
 void Downloader::stop() {
-  if (!holdsTask()) return;
-  task_->requestStop(false);
-  task_->waitForConnections();
-  lastTask_ = std::move(task_);
+  auto task = heldTask();
+  if (!task) return;
+  task->requestStop(false);
+  task->waitForConnections();
+  letGo();
 }
 
 bool Downloader::stopKeepingState(std::string& state) {
-  if (!holdsTask()) return false;
-  task_->requestStop(true);
-  task_->waitForConnections();
-  state = task_->resumeState();
-  lastTask_ = std::move(task_);
+  auto task = heldTask();
+  if (!task) return false;
+  task->requestStop(true);
+  task->waitForConnections();
+  state = task->resumeState();
+  letGo();
   return true;
 }
 
-int32_t Downloader::taskId() const { return holdsTask() ? task_->id() : -1; }
+int32_t Downloader::taskId() const {
+  auto task = heldTask();
+  return task ? task->id() : -1;
+}
 
 bool Downloader::snapshot(std::string& buffer) const {
-  if (!holdsTask()) return false;
-  buffer = task_->snapshot();
+  auto task = heldTask();
+  if (!task) return false;
+  buffer = task->snapshot();
   return true;
 }
 
@@ -109,11 +130,22 @@ bool Downloader::snapshotComplete(const std::string& buffer) {
   return snapshotInfo(buffer, 3, 0) >= 0 && readSnapshotField(buffer, 2, flag) && flag == 1;
 }
 
-int64_t Downloader::takeReceivedCount() { return holdsTask() ? task_->takeReceivedCount() : 0; }
+int64_t Downloader::takeReceivedCount() {
+  auto task = heldTask();
+  return task ? task->takeReceivedCount() : 0;
+}
 
-bool Downloader::giveFileName(const std::string& path) { return task_ && task_->giveFileName(path); }
+bool Downloader::giveFileName(const std::string& path) {
+  std::shared_ptr<DownloadTask> task;
+  {
+    std::lock_guard lock(mutex_);
+    task = task_;
+  }
+  return task && task->giveFileName(path);
+}
 
 TransferOutcome Downloader::outcome() const {
+  std::lock_guard lock(mutex_);
   if (task_) return task_->outcome();
   if (lastTask_) return lastTask_->outcome();
   return TransferOutcome::running;

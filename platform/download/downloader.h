@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace platform {
@@ -87,7 +88,11 @@ public:
   // per part, one item a line.
 
 private:
-  bool holdsTask() const;
+  // The routines call in from the facility's threads while the owner's thread
+  // may be starting or stopping, so the held task is only reached under mutex_.
+  std::shared_ptr<DownloadTask> heldTask() const;
+  std::shared_ptr<DownloadTask> letGo();
+  mutable std::mutex mutex_;
   std::shared_ptr<DownloadTask> task_;      // held
   std::shared_ptr<DownloadTask> lastTask_;  // let go by stop, kept for outcome()
 };

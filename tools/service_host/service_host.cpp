@@ -4,12 +4,15 @@
 //   velmora-service-host --root DIR [--host 127.0.0.1] [--port N] [--log FILE]
 //       [--status PATH=CODE]... [--redirect FROM=TO]... [--only PATH]
 //       [--rate BYTES_PER_S] [--ignore-range] [--close-after N] [--stall-ms MS]
-//       [--range-shift N] [--length-shift N] [--fault-limit K]
+//       [--range-shift N] [--length-shift N] [--encoding NAME]
+//       [--fault-skip K] [--fault-limit K]
 //
 // The first line on stdout is "listening HOST:PORT" (port 0 picks a free one).
 // Faults (--rate, --ignore-range, --close-after, --stall-ms, --range-shift,
-// --length-shift) apply to every path, or only to the --only path, and with
-// --fault-limit K only to the first K requests that they would apply to.
+// --length-shift, --encoding) apply to every path, or only to the --only path;
+// --fault-skip K serves the first K requests that they would apply to cleanly,
+// and --fault-limit K lets them apply to K requests after those.
+// --encoding NAME labels answers "Content-Encoding: NAME" (the body stays raw).
 // --range-shift N: a 206 answer's Content-Range claims a start N bytes off
 // (the body is the one asked for). --length-shift N: Content-Length claims N
 // bytes more (the connection closes after the real body) or fewer (the body
@@ -47,6 +50,8 @@ struct Options {
   long long rangeShift = 0;
   long long lengthShift = 0;
   long long faultLimit = -1;
+  long long faultSkip = 0;
+  std::string encoding;
 };
 
 Options options;
@@ -79,6 +84,8 @@ bool parseOptions(int argc, char** argv) {
     else if (a == "--range-shift") options.rangeShift = std::stoll(value());
     else if (a == "--length-shift") options.lengthShift = std::stoll(value());
     else if (a == "--fault-limit") options.faultLimit = std::stoll(value());
+    else if (a == "--fault-skip") options.faultSkip = std::stoll(value());
+    else if (a == "--encoding") options.encoding = value();
     else throw std::runtime_error("unknown switch " + a);
   }
   return true;
@@ -108,7 +115,9 @@ void logRequest(const httplib::Request& req) {
 
 bool faultsApply(const httplib::Request& req) {
   if (!options.onlyPath.empty() && req.path != options.onlyPath) return false;
-  return options.faultLimit < 0 || ++faultedRequests <= options.faultLimit;
+  long long n = ++faultedRequests;
+  if (n <= options.faultSkip) return false;
+  return options.faultLimit < 0 || n - options.faultSkip <= options.faultLimit;
 }
 
 // The file a path names below the root; empty when the path climbs out.
@@ -175,6 +184,7 @@ void serveFile(const httplib::Request& req, httplib::Response& res) {
                 parseRange(req.get_header_value("Range"), size, first, last, unsatisfiable);
   res.set_header("Accept-Ranges", (faults && options.ignoreRange) ? "none" : "bytes");
   res.set_header("Last-Modified", "Mon, 07 Dec 2026 08:00:00 GMT");
+  if (faults && !options.encoding.empty()) res.set_header("Content-Encoding", options.encoding);
   if (ranged && unsatisfiable) {
     res.status = 416;
     res.set_header("Content-Range", "bytes */" + std::to_string(size));
