@@ -21,6 +21,14 @@ const std::string& workFolder() {
     if (!mkdtemp(pattern.data())) std::abort();
     return pattern;
   }();
+  static const bool cleanup = [] {
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(workFolder(), ec);
+    });
+    return true;
+  }();
+  (void)cleanup;
   return folder;
 }
 

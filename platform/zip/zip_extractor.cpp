@@ -82,8 +82,7 @@ public:
     }
     ArchiveHandle archive(zipfiles::openArchive(archivePath_));
     if (!archive.get() && isEmptyArchive(archiveSize)) {
-      if (!zipfiles::isFolder(target_) && !zipfiles::ensureFolder(target_))
-        fail(UnzipStatus::CannotWrite, "cannot create the target folder");
+      prepareTarget();
       return result_;
     }
     if (!archive.get()) {
@@ -94,12 +93,7 @@ public:
       fail(UnzipStatus::DamagedArchive, "end record cut short");
       return result_;
     }
-    if (plan(archive.get(), archiveSize)) {
-      if (zipfiles::isFolder(target_) || zipfiles::ensureFolder(target_))
-        extract(archive.get());
-      else
-        fail(UnzipStatus::CannotWrite, "cannot create the target folder");
-    }
+    if (plan(archive.get(), archiveSize) && prepareTarget()) extract(archive.get());
     return result_;
   }
 
@@ -109,6 +103,11 @@ private:
     result_.reason = entry.empty() ? reason : reason + ": " + entry;
     result_.entryName = entry;
     return false;
+  }
+
+  bool prepareTarget() {
+    if (zipfiles::isFolder(target_) || zipfiles::ensureFolder(target_)) return true;
+    return fail(UnzipStatus::CannotWrite, "cannot create the target folder");
   }
 
   // minizip never finds an end record at offset 0, which is all an archive
@@ -122,8 +121,8 @@ private:
     return archiveSize == sizeof record + little16(record + 20);
   }
 
-  // minizip takes an end record that the file cuts short (its last fields
-  // read as zero); one whole record with its whole comment must be there.
+  // minizip reads past the end of the file as if it found zeros, so it takes
+  // an end record the file cuts short; a whole record and comment must be there.
   bool hasWholeEndRecord(uint64_t archiveSize) {
     size_t tailSize = static_cast<size_t>(std::min<uint64_t>(archiveSize, 22 + 0xFFFF));
     std::string tail(tailSize, '\0');

@@ -12,6 +12,15 @@
 #include <filesystem>
 #include <random>
 
+namespace platform {
+// Readable statuses in failure messages.
+void PrintTo(UnzipStatus status, std::ostream* os) {
+  static const char* const names[] = {"Ok", "CannotOpenArchive", "DamagedArchive", "HostileName", "UnsupportedEntry",
+                                      "LimitExceeded", "DamagedData", "CannotWrite", "Cancelled"};
+  *os << names[static_cast<int>(status)];
+}
+} // namespace platform
+
 namespace fs = std::filesystem;
 using platform::UnzipResult;
 using platform::UnzipStatus;
