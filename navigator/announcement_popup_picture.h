@@ -1,0 +1,3 @@
+#pragma once
+// Resource id of the popup's back picture (announcement_popup.rc).
+#define IDB_POPUP_BACK 201
