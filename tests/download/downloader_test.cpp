@@ -249,7 +249,7 @@ TEST(Downloader, StopNeverWaitsForAManagingThreadBlockedInTheRoutine) {
   });
   auto settings = recorder.settings(host.url("/f.bin"), out.file("f.bin"));
   ASSERT_TRUE(downloader.start(settings));
-  ASSERT_TRUE(recorder.waitFor(msg::transferEnded));
+  ASSERT_TRUE(recorder.waitForArrival(msg::transferEnded));
   EXPECT_TRUE(downloader.succeeded());
   EXPECT_EQ(readFile(out.file("f.bin")), data);
   auto before = Clock::now();
@@ -262,7 +262,7 @@ TEST(Downloader, StopNeverWaitsForAManagingThreadBlockedInTheRoutine) {
     release = true;
   }
   opened.notify_all();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(recorder.waitFor(msg::transferEnded));
 }
 
 TEST(Downloader, StopWhileADataMessageBlocksTheRoutine) {
@@ -284,7 +284,7 @@ TEST(Downloader, StopWhileADataMessageBlocksTheRoutine) {
   auto settings = recorder.settings(host.url("/f.bin"), out.file("f.bin"));
   settings.stopWaitMs = 500;
   ASSERT_TRUE(downloader.start(settings));
-  ASSERT_TRUE(recorder.waitFor(msg::dataReceived));
+  ASSERT_TRUE(recorder.waitForArrival(msg::dataReceived));
   auto before = Clock::now();
   downloader.stop();
   EXPECT_LT(elapsedMs(before), 500 + 250);

@@ -33,9 +33,14 @@ int32_t TransferRecorder::onEvent(int32_t message, int32_t a2, int32_t a3, int32
   {
     std::lock_guard lock(r->mutex_);
     r->events_.push_back(e);
+    r->changed_.notify_all();
   }
+  int32_t reply = r->responder_ ? r->responder_(e) : 1;
+  // Notified under the lock: a waiter may destroy the recorder right after.
+  std::lock_guard lock(r->mutex_);
+  r->handled_.push_back(message);
   r->changed_.notify_all();
-  return r->responder_ ? r->responder_(e) : 1;
+  return reply;
 }
 
 int32_t TransferRecorder::onLog(int32_t number, const char* dateTime, const char* text, int32_t kind, int32_t) {
@@ -57,6 +62,15 @@ std::vector<std::string> TransferRecorder::logLines() const {
 }
 
 bool TransferRecorder::waitFor(int32_t message, std::chrono::milliseconds deadline) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, deadline, [&] {
+    for (int32_t m : handled_)
+      if (m == message) return true;
+    return false;
+  });
+}
+
+bool TransferRecorder::waitForArrival(int32_t message, std::chrono::milliseconds deadline) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, deadline, [&] {
     for (const Event& e : events_)

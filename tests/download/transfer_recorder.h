@@ -32,8 +32,11 @@ public:
 
   std::vector<Event> events() const;
   std::vector<std::string> logLines() const;
-  // Waits until an event with this message value arrived, or the deadline.
+  // Waits until the routine has returned from an event with this message
+  // value (so the recorder may go), or the deadline.
   bool waitFor(int32_t message, std::chrono::milliseconds deadline = std::chrono::seconds(30)) const;
+  // Waits only until such an event has arrived; its routine may still run.
+  bool waitForArrival(int32_t message, std::chrono::milliseconds deadline = std::chrono::seconds(30)) const;
   int count(int32_t message) const;
 
   static int32_t onEvent(int32_t message, int32_t a2, int32_t a3, int32_t a4, int32_t task);
@@ -43,6 +46,7 @@ private:
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::vector<Event> events_;
+  std::vector<int32_t> handled_;
   std::vector<std::string> logLines_;
   Responder responder_;
 };
