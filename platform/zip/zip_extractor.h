@@ -20,7 +20,7 @@
 //     < > " | ? *, a device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$,
 //     CONOUT$, any case, any extension), a trailing dot or space, text that is
 //     not valid GBK (or valid UTF-8 with the flag), a component longer than
-//     255 UTF-16 units;
+//     255 UTF-16 units, the shape of a generated short name ("PROGRA~1");
 //   - has a name equal to another one when case is ignored, or is a file
 //     where another entry needs a folder;
 //   - breaks the limits below, or declares sizes that cannot be true (a

@@ -55,6 +55,21 @@ bool isReservedDeviceName(const std::string& component) {
   return false;
 }
 
+// The shape of a generated 8.3 name, "LONGFI~1.TXT": on Windows it can open
+// the file another entry created under its long name.
+bool looksLikeShortAlias(const std::string& component) {
+  size_t dot = component.rfind('.');
+  std::string stem = component.substr(0, dot);
+  size_t extension = dot == std::string::npos ? 0 : component.size() - dot - 1;
+  size_t tilde = stem.rfind('~');
+  if (stem.size() > 8 || extension > 3 || tilde == std::string::npos || tilde + 1 == stem.size()) return false;
+  for (size_t i = tilde + 1; i < stem.size(); ++i)
+    if (stem[i] < '0' || stem[i] > '9') return false;
+  for (char c : component)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 char16_t foldLetter(char16_t c) {
   if (c >= u'a' && c <= u'z') return c - u'a' + u'A';
   if (c >= 0x03B1 && c <= 0x03C9 && c != 0x03C2) return c - 0x20;  // Greek
@@ -103,6 +118,7 @@ std::string checkComponent(const std::string& c) {
   }
   if (lastIsSingleByte && (c.back() == '.' || c.back() == ' ')) return "trailing dot or space in name";
   if (isReservedDeviceName(c)) return "reserved device name";
+  if (looksLikeShortAlias(c)) return "name shaped like a Windows short name";
   if (gbkToUtf16(c).size() > 255) return "path component too long";
   return {};
 }

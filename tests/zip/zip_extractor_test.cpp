@@ -359,6 +359,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"trailing dot", {named("evil.")}, hostile},
         Refused{"trailing dot folder", {named("dir./x.txt")}, hostile},
         Refused{"trailing space", {named("evil ")}, hostile},
+        Refused{"short name alias", {named("longfilename.txt"), named("LONGFI~1.TXT")}, hostile},
+        Refused{"short name folder", {named("PROGRA~1/x.dll")}, hostile},
         Refused{"Windows-invalid character", {named("a?b.txt")}, hostile},
         Refused{"pipe", {named("a|b")}, hostile},
         Refused{"invalid GBK", {named("bad\x81")}, hostile},

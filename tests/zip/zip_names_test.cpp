@@ -7,7 +7,7 @@ using namespace platform::zipnames;
 
 TEST(ZipNames, OrdinaryNamesPass) {
   for (const char* name : {"readme.txt", "中文.txt", ".hidden", "con1", "COM10", "LPT", "CONFIG.SYS", "nul1.txt",
-                           "x y.txt", "a.b.c", "誠", "說\xD5\x7C", "~$temp", "[1] (2) {3}", "a#b%c&d"}) {
+                           "x y.txt", "a.b.c", "誠", "說\xD5\x7C", "~$temp", "[1] (2) {3}", "a#b%c&d", "backup~1.tar.gz", "verylongname~1.txt", "a~b.txt", "x~.log"}) {
     EXPECT_EQ(checkComponent(name), "") << name;
   }
 }
