@@ -275,3 +275,52 @@ TEST_F(PopupTest, TheHomePageLinkOpensTheHostsRootThroughExplorer) {
 }
 
 }  // namespace
+
+namespace {
+
+// The committed back picture: a 24-bit bottom-up BMP of the popup's size whose
+// key-colour pixels are the cut-out areas and whose click areas are drawn.
+class BackPicture {
+public:
+  explicit BackPicture(const std::string& file) : bytes_(testing_support::readFile(file)) {}
+  std::int32_t field(size_t at, int size) const {
+    std::int32_t v = 0;
+    for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes_[at + i]);
+    return v;
+  }
+  int width() const { return field(18, 4); }
+  int height() const { return field(22, 4); }
+  gui::Colour pixel(int x, int y) const {
+    size_t stride = (width() * 3 + 3) / 4 * 4;
+    size_t at = field(10, 4) + (height() - 1 - y) * stride + x * 3;
+    return gui::rgb(static_cast<unsigned char>(bytes_[at + 2]), static_cast<unsigned char>(bytes_[at + 1]),
+                    static_cast<unsigned char>(bytes_[at]));
+  }
+  bool anyKeyColourIn(int left, int top, int w, int h) const {
+    for (int y = top; y < top + h; ++y)
+      for (int x = left; x < left + w; ++x)
+        if (pixel(x, y) == gui::rgb(255, 0, 255)) return true;
+    return false;
+  }
+  std::string bytes_;
+};
+
+TEST(PopupBackPicture, ShapesThePopupAndShowsBothClickAreas) {
+  BackPicture picture(POPUP_BACK_BMP);
+  ASSERT_EQ(picture.bytes_.substr(0, 2), "BM");
+  ASSERT_EQ(picture.field(28, 2), 24);
+  EXPECT_EQ(picture.width(), 243);
+  EXPECT_EQ(picture.height(), 164);
+  // The corners are cut out ...
+  for (auto [x, y] : {std::pair{0, 0}, {242, 0}, {0, 163}, {242, 163}})
+    EXPECT_EQ(picture.pixel(x, y), gui::rgb(255, 0, 255)) << x << "," << y;
+  // ... while the page, the close mark and the home-page link stay.
+  EXPECT_FALSE(picture.anyKeyColourIn(12, 32, 216, 104));
+  EXPECT_FALSE(picture.anyKeyColourIn(200, 0, 32, 16));
+  EXPECT_FALSE(picture.anyKeyColourIn(184, 136, 48, 24));
+  // The close mark and the link stand out from the frame around them.
+  EXPECT_NE(picture.pixel(215, 7), picture.pixel(195, 7));
+  EXPECT_NE(picture.pixel(186, 148), picture.pixel(181, 148));
+}
+
+}  // namespace
