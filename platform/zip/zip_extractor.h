@@ -7,6 +7,8 @@
 // output file are opened by wide paths, never through the ANSI code page.
 //
 // What is accepted: files and folders, stored and deflated entries, ZIP64.
+// (minizip 1.1 reads ZIP64 extra fields only where long has 32 bits, as in
+// the Win32 build; a 64-bit host build refuses entries that need them.)
 // Entry names are GBK when the UTF-8 flag (bit 11) is clear, as Windows tools
 // write them, and UTF-8 converted to GBK when it is set.
 //
