@@ -8,10 +8,9 @@
 
 #include <vector>
 
-#include "platform/gui/detail/backend.h"
-#include "platform/gui/gui.h"
+#include "platform/gui/win32/xp_look.h"
 
-namespace platform::gui {
+namespace platform::gui::win32 {
 namespace {
 
 struct Scheme {
@@ -180,13 +179,11 @@ LRESULT CALLBACK onCreation(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-void useXpLook(int scheme) {
-  detail::runOnGuiThread([&] {
-    if (scheme < 1 || scheme > 3) return;
-    activeScheme = scheme;
-    EnumThreadWindows(GetCurrentThreadId(), takeOverWindow, 0);
-    if (!creationHook) creationHook = SetWindowsHookExW(WH_CBT, onCreation, nullptr, GetCurrentThreadId());
-  });
+void switchOnXpLook(int scheme) {
+  if (scheme < 1 || scheme > 3) return;
+  activeScheme = scheme;
+  EnumThreadWindows(GetCurrentThreadId(), takeOverWindow, 0);
+  if (!creationHook) creationHook = SetWindowsHookExW(WH_CBT, onCreation, nullptr, GetCurrentThreadId());
 }
 
-}  // namespace platform::gui
+}  // namespace platform::gui::win32
