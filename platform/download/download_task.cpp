@@ -325,8 +325,10 @@ void DownloadTask::postLocked(int32_t message, int32_t a2, int32_t a3, int32_t a
   item.a2 = a2;
   item.a3 = a3;
   item.a4 = a4;
+  // The managing thread waits only on an empty queue: one wake-up per batch.
+  bool wasEmpty = queue_.empty();
   queue_.push_back(std::move(item));
-  changed_.notify_all();
+  if (wasEmpty) changed_.notify_all();
 }
 
 void DownloadTask::log(int32_t kind, const std::string& text) {
@@ -688,12 +690,12 @@ size_t DownloadTask::receiveBody(TransferRequest& r, const char* data, size_t le
     r.verdict = evaluate(r);
     if (r.verdict != Verdict::accept) return 0;
   }
-  if (stopping()) return 0;
   if (!bucket_.take(static_cast<int64_t>(length))) return 0;
-  r.deadline = Clock::now() + std::chrono::milliseconds(receiveTimeoutMs_);
+  if (bucket_.limited()) r.deadline = Clock::now() + std::chrono::milliseconds(receiveTimeoutMs_);
   int64_t position, allowed;
   {
     std::lock_guard lock(mutex_);
+    if (stopRequested_ || outcome_ != TransferOutcome::running) return 0;
     Part& p = parts_[r.part];
     position = p.start + p.received;
     allowed = std::clamp<int64_t>(p.end - position, 0, static_cast<int64_t>(length));

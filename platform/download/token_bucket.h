@@ -17,6 +17,7 @@ public:
   // False when the wait was cut short by cancel.
   bool take(int64_t bytes);
   void cancel();
+  bool limited() const { return rate_ > 0; }
 
 private:
   using Clock = std::chrono::steady_clock;
