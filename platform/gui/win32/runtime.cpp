@@ -7,6 +7,7 @@
 
 #include "platform/gui/detail/backend.h"
 #include "platform/gui/win32/win32_peer.h"
+#include "platform/gui/win32/xp_look.h"
 
 namespace platform::gui {
 namespace win32 {
@@ -137,7 +138,10 @@ void messageBox(const std::string& text, const std::string& caption, BoxIcon ico
 
 // Visual styles come from the application manifest; the scheme is kept for
 // the silver drawing of our own controls.
-void useXpLook(int scheme) { win32::xpScheme = scheme; }
+void useXpLook(int scheme) {
+  win32::xpScheme = scheme;
+  detail::runOnGuiThread([&] { win32::switchOnXpLook(scheme); });
+}
 
 namespace {
 struct HotKey {
