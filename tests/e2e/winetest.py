@@ -138,3 +138,140 @@ def wait_for(condition, timeout, interval=0.1, what="condition"):
 def win32_exe(name):
     """A program of the Windows build tree."""
     return os.path.join(WIN32_BUILD, "bin", name)
+
+
+# ---------------------------------------------------------------- GUI runs
+
+import json
+
+
+class Display:
+    """Xvfb on a free display number, stopped when the test ends."""
+
+    def __init__(self, width=1024, height=768):
+        self.width, self.height = width, height
+        for number in range(90, 190):
+            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
+            self.name = ":%d" % number
+            self.proc = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "%dx%dx24" % (width, height),
+                                          "-nolisten", "tcp"],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % number) or self.proc.poll() is not None,
+                         10, what="Xvfb socket")
+            except AssertionError:
+                self.proc.kill()
+                continue
+            if self.proc.poll() is None:
+                return
+        raise RuntimeError("no free X display")
+
+    def env(self, base):
+        env = dict(base)
+        env["DISPLAY"] = self.name
+        return env
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env(os.environ),
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30)
+
+    def find_windows(self, title):
+        r = self.xdotool("search", "--name", "^%s$" % re.escape(title))
+        return [int(w) for w in r.stdout.split()]
+
+    def screenshot(self, path):
+        """The whole screen as PNG at `path` (xwd, then ImageMagick)."""
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.name],
+                             stdout=subprocess.PIPE, timeout=60, check=True)
+        subprocess.run(["convert", "xwd:-", path], input=xwd.stdout, timeout=60, check=True)
+        return path
+
+    def close(self):
+        self.proc.kill()
+        self.proc.wait()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+CJK_FONT = "WenQuanYi Micro Hei"
+CJK_REG = r"""REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"MS Shell Dlg"="{font}"
+"MS Shell Dlg 2"="{font}"
+"Tahoma"="{font}"
+"SimSun"="{font}"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]
+"Tahoma"="wqy-microhei.ttc,{font}"
+"""
+
+
+def use_cjk_font(prefix):
+    """Draws the dialog fonts with the CJK font (fonts-wqy-microhei), so that
+    Chinese captions show as text instead of empty boxes."""
+    if getattr(prefix, "cjk_font", False):
+        return
+    reg = os.path.join(prefix.root, "cjk.reg")
+    with open(reg, "w") as f:
+        f.write(CJK_REG.format(font=CJK_FONT))
+    subprocess.run(["wine", "regedit", "/S", reg], env=prefix.env, timeout=120,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=prefix.env, timeout=120)
+    prefix.cjk_font = True
+
+
+class GuiRun:
+    """A Windows program running under Wine on a Display, in a WinePrefix."""
+
+    def __init__(self, prefix, display, args, cwd=None):
+        self.prefix, self.display = prefix, display
+        use_cjk_font(prefix)
+        env = display.env(prefix.env)
+        self.proc = subprocess.Popen(["wine"] + list(args), env=env, cwd=cwd,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def wait_exit(self, timeout):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("program did not end within %ss" % timeout)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def inspect(prefix, display, title):
+    """The inspector's window tree of the window titled `title`: a list of
+    dicts (depth, class, text, left, top, width, height, visible), or None."""
+    exe = win32_exe("velmora-inspector.exe")
+    r = subprocess.run(["wine", exe, title], env=display.env(prefix.env), timeout=60,
+                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    if r.returncode != 0:
+        return None
+    return [json.loads(line) for line in r.stdout.decode("utf-8").splitlines() if line.startswith("{")]
+
+
+def wait_window(prefix, display, title, timeout=60, condition=None):
+    """Waits until the window exists (and `condition(tree)` holds); the tree."""
+    def ready():
+        tree = inspect(prefix, display, title)
+        if tree and (condition is None or condition(tree)):
+            return tree
+        return None
+    return wait_for(ready, timeout, interval=0.5, what="window " + title)
+
+
+def artifact(name):
+    """Where a test keeps its screenshots: inside the build tree."""
+    folder = os.path.join(BUILD_ROOT, "e2e-artifacts")
+    os.makedirs(folder, exist_ok=True)
+    return os.path.join(folder, name)
