@@ -292,8 +292,10 @@ bool runUntil(const std::function<bool()>& done, int realTimeoutMs) {
         return;
       }
       if (s.ending) return;
+      if (std::chrono::steady_clock::now() >= deadline) return;
+      // Short slices: `done` may watch state that no queued call announces.
       std::unique_lock lock(s.mutex);
-      if (!s.changed.wait_until(lock, deadline, [&] { return !s.queue.empty() || s.ending; })) return;
+      s.changed.wait_for(lock, std::chrono::milliseconds(5), [&] { return !s.queue.empty() || s.ending; });
     }
   });
   return reached || done();
