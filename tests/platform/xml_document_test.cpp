@@ -37,7 +37,7 @@ TEST(XmlDocument, MissingPiecesGiveTheEmptyText) {
 TEST(XmlDocument, AFailedLoadLeavesTheHolderEmpty) {
   XmlDocument doc;
   ASSERT_TRUE(doc.load(kManifest));
-  for (const std::string bad : {std::string(), std::string("<html><body>404"), std::string("not xml")}) {
+  for (const std::string& bad : {std::string(), std::string("<html><body>404"), std::string("not xml")}) {
     EXPECT_FALSE(doc.load(bad)) << bad;
     EXPECT_FALSE(doc.holdsDocument());
     EXPECT_EQ(doc.attribute("最新版本/版本信息", "版本号"), "");
