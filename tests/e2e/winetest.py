@@ -90,6 +90,12 @@ class ServiceHost:
     """The service host on 127.0.0.1 with an ephemeral port (or a given one)."""
 
     def __init__(self, root, switches=(), port=0):
+        # The programs have their service host compiled in, so tests that serve
+        # that fixed port take turns, across build trees too.
+        self.port_lock = None
+        if port:
+            self.port_lock = open("/tmp/velmora-service-port-%d.lock" % port, "w")
+            fcntl.flock(self.port_lock, fcntl.LOCK_EX)
         self.log_file = tempfile.mktemp(prefix="velmora-host-", suffix=".log")
         exe = os.path.join(HOST_BIN, "velmora-service-host")
         self.proc = subprocess.Popen([exe, "--root", root, "--port", str(port), "--log", self.log_file]
@@ -98,6 +104,7 @@ class ServiceHost:
         m = re.match(r"listening ([\d.]+):(\d+)", line)
         if not m:
             self.proc.kill()
+            self._release_port()
             raise RuntimeError("service host did not start: " + line)
         self.port = int(m.group(2))
         self.host_port = "127.0.0.1:%d" % self.port
@@ -111,9 +118,15 @@ class ServiceHost:
                 return f.read().decode("latin-1")
         return ""
 
+    def _release_port(self):
+        if self.port_lock:
+            self.port_lock.close()  # closing drops the lock
+            self.port_lock = None
+
     def close(self):
         self.proc.kill()
         self.proc.wait()
+        self._release_port()
         with contextlib.suppress(FileNotFoundError):
             os.remove(self.log_file)
 
