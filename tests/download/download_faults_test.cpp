@@ -95,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"lyingRangeStartOnce", {"--range-shift", "4096", "--fault-skip", "1", "--fault-limit", "2"},
                   "/f.bin", TransferOutcome::complete, 7},
         FaultCase{"lyingRangeStartAlways", {"--range-shift", "4096"}, "/f.bin", TransferOutcome::retriesExhausted, 4},
+        FaultCase{"shortRangeAnswers", {"--range-cap", "300000"}, "/f.bin", TransferOutcome::complete, 8},
         FaultCase{"encodedBody", {"--encoding", "gzip"}, "/f.bin", TransferOutcome::encodedContent, 1, 1},
         FaultCase{"redirect", {"--redirect", "/old.bin=/f.bin"}, "/old.bin", TransferOutcome::complete, 6},
         FaultCase{"redirectLoop", {"--redirect", "/a.bin=/b.bin", "--redirect", "/b.bin=/a.bin"}, "/a.bin",

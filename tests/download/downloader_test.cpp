@@ -361,7 +361,9 @@ TEST_P(SameNameFile, TheReplyIsObeyed) {
   recorder.respondWith([&](const Event& e) {
     if (e.message != msg::sameNameFileExists) return 1;
     askedOn = e.thread;
-    if (c.giveName) EXPECT_TRUE(downloader.giveFileName(given));
+    if (c.giveName) {
+      EXPECT_TRUE(downloader.giveFileName(given));
+    }
     return c.reply;
   });
   EXPECT_FALSE(downloader.giveFileName(given));

@@ -4,7 +4,7 @@
 //   velmora-service-host --root DIR [--host 127.0.0.1] [--port N] [--log FILE]
 //       [--status PATH=CODE]... [--redirect FROM=TO]... [--only PATH]
 //       [--rate BYTES_PER_S] [--ignore-range] [--close-after N] [--stall-ms MS]
-//       [--range-shift N] [--length-shift N] [--encoding NAME]
+//       [--range-shift N] [--length-shift N] [--range-cap N] [--encoding NAME]
 //       [--fault-skip K] [--fault-limit K]
 //
 // The first line on stdout is "listening HOST:PORT" (port 0 picks a free one).
@@ -12,6 +12,8 @@
 // --length-shift, --encoding) apply to every path, or only to the --only path;
 // --fault-skip K serves the first K requests that they would apply to cleanly,
 // and --fault-limit K lets them apply to K requests after those.
+// --range-cap N answers a range with at most its first N bytes (a shorter,
+// truthful 206, as servers that limit their ranges give).
 // --encoding NAME labels answers "Content-Encoding: NAME" (the body stays raw).
 // --range-shift N: a 206 answer's Content-Range claims a start N bytes off
 // (the body is the one asked for). --length-shift N: Content-Length claims N
@@ -51,6 +53,7 @@ struct Options {
   long long lengthShift = 0;
   long long faultLimit = -1;
   long long faultSkip = 0;
+  long long rangeCap = 0;
   std::string encoding;
 };
 
@@ -85,6 +88,7 @@ bool parseOptions(int argc, char** argv) {
     else if (a == "--length-shift") options.lengthShift = std::stoll(value());
     else if (a == "--fault-limit") options.faultLimit = std::stoll(value());
     else if (a == "--fault-skip") options.faultSkip = std::stoll(value());
+    else if (a == "--range-cap") options.rangeCap = std::stoll(value());
     else if (a == "--encoding") options.encoding = value();
     else throw std::runtime_error("unknown switch " + a);
   }
@@ -191,6 +195,7 @@ void serveFile(const httplib::Request& req, httplib::Response& res) {
     return;
   }
   if (ranged) {
+    if (faults && options.rangeCap > 0) last = std::min(last, first + options.rangeCap - 1);
     res.status = 206;
     long long shift = faults ? options.rangeShift : 0;
     res.set_header("Content-Range", "bytes " + std::to_string(first + shift) + "-" +
