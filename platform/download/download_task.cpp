@@ -158,9 +158,18 @@ struct ConnectionHandles {
   }
 };
 
+// Nothing may unwind through libcurl: a callback that throws aborts its transfer.
+size_t readHeaderLine(TransferRequest& r, const char* data, size_t n);
+
 size_t onTransferHeader(char* data, size_t size, size_t count, void* context) {
-  auto& r = *static_cast<TransferRequest*>(context);
-  size_t n = size * count;
+  try {
+    return readHeaderLine(*static_cast<TransferRequest*>(context), data, size * count);
+  } catch (...) {
+    return 0;
+  }
+}
+
+size_t readHeaderLine(TransferRequest& r, const char* data, size_t n) {
   std::string line(data, n);
   r.deadline = Clock::now() + std::chrono::milliseconds(r.task->receiveTimeoutMs_);
   if (line.compare(0, 5, "HTTP/") == 0) {
@@ -183,7 +192,15 @@ size_t onTransferHeader(char* data, size_t size, size_t count, void* context) {
 
 size_t onTransferBody(char* data, size_t size, size_t count, void* context) {
   auto& r = *static_cast<TransferRequest*>(context);
-  return r.task->receiveBody(r, data, size * count);
+  try {
+    return r.task->receiveBody(r, data, size * count);
+  } catch (...) {
+    try {
+      r.task->fail(TransferOutcome::fileError, "a received block could not be handled");
+    } catch (...) {
+    }
+    return 0;
+  }
 }
 
 DownloadTask::DownloadTask(int32_t id, const TaskSettings& s)

@@ -95,6 +95,7 @@ private:
 
   friend size_t onTransferBody(char*, size_t, size_t, void*);
   friend size_t onTransferHeader(char*, size_t, size_t, void*);
+  friend size_t readHeaderLine(TransferRequest&, const char*, size_t);
 
   const int32_t id_;
   // Copied settings.
