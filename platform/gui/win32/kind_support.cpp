@@ -37,7 +37,9 @@ void drawCaption(HWND hwnd, HDC dc, const RECT& r, const ControlSpec& spec, COLO
   UINT format = DT_NOPREFIX;
   format |= spec.align == Align::Centre ? DT_CENTER : spec.align == Align::Right ? DT_RIGHT : DT_LEFT;
   format |= spec.verticalCentre ? DT_SINGLELINE | DT_VCENTER : DT_WORDBREAK;
-  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+  // Our own window class keeps no font of its own (WM_GETFONT gives none).
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+  HGDIOBJ oldFont = SelectObject(dc, font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
   RECT box = r;
