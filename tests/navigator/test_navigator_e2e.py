@@ -74,9 +74,9 @@ def count_colour(png, crop, colour, fuzz=12):
     return int(out.stdout.decode().strip())
 
 
-def settled_screenshot(display, name):
-    """A screenshot once two in a row are alike: Wine paints the catalogue's
-    boxes one by one, and the picture is wanted whole."""
+def settled_screenshot(display, name, ready=lambda path: True):
+    """A screenshot once `ready` holds for it and two in a row are alike: Wine
+    paints the window's parts one by one, and the picture is wanted whole."""
     path = winetest.artifact(name)
     last = [None]
 
@@ -86,7 +86,7 @@ def settled_screenshot(display, name):
         data = subprocess.run(["convert", path, "rgb:-"], stdout=subprocess.PIPE, check=True).stdout
         alike = data == last[0]
         last[0] = data
-        return alike
+        return alike and ready(path)
     winetest.wait_for(same_as_before, 60, interval=1.0, what="the screen to settle for " + name)
     return path
 
@@ -123,15 +123,28 @@ def check_first_run(prefix, display, host, run, notepad_run):
     winetest.wait_for(lambda: any(r[0].startswith("GET /pinindex.asp ") for r in requests(host)), 30,
                       what="GET /pinindex.asp from the browser box")
 
-    page1 = settled_screenshot(display, "navigator_page1.png")
     left, top_edge = top["left"], top["top"]
+
     # Frameless: the corners are the title-bar picture and the window's own
-    # back colour, not a frame's edge.
-    r, g, b = pixel(page1, left + 2, top_edge + 2)
-    assert b > r + 40 and b > 120, "top left is not the title bar: %r" % ((r, g, b),)
-    assert pixel(page1, left + 1, top_edge + 398) == (236, 236, 236), pixel(page1, left + 1, top_edge + 398)
-    # The banner and the footer labels are drawn as text: dark pixels under them.
-    assert count_colour(page1, (245, 16, left + 147, top_edge + 374), (0, 0, 0), fuzz=30) > 40, "no banner text drawn"
+    # back colour, not a frame's edge. The banner is drawn as text.
+    def title_bar(png):
+        r, g, b = pixel(png, left + 2, top_edge + 2)
+        return b > r + 40 and b > 120
+
+    def bottom_corner(png):
+        return pixel(png, left + 1, top_edge + 398)
+
+    def banner_ink(png):
+        return count_colour(png, (245, 16, left + 147, top_edge + 374), (0, 0, 0), fuzz=30)
+
+    try:
+        page1 = settled_screenshot(display, "navigator_page1.png",
+                                   lambda png: title_bar(png) and banner_ink(png) > 40)
+    except AssertionError:
+        page1 = winetest.artifact("navigator_page1.png")
+    assert title_bar(page1), "top left is not the title bar: %r" % (pixel(page1, left + 2, top_edge + 2),)
+    assert bottom_corner(page1) == (236, 236, 236), bottom_corner(page1)
+    assert banner_ink(page1) > 40, "no banner text drawn"
 
     # The poll of the announcement manifest, about 10 s after start.
     first_poll = winetest.wait_for(lambda: any(r[0] == "GET /gx/gg.xml HTTP/1.0" for r in requests(host)) and
@@ -141,10 +154,15 @@ def check_first_run(prefix, display, host, run, notepad_run):
 
     # A catalogue page: the header of page 2, 明星美女I.
     display.xdotool("mousemove", left + 8 + 95, top_edge + 40 + 10, "click", "1")
-    catalogue = settled_screenshot(display, "navigator_catalogue.png")
     # The page's 48 captions in link blue (anti-aliased, hence the fuzz); the
     # start page before it has none.
-    blue = count_colour(catalogue, (440, 260, left + 10, top_edge + 70), (0, 0, 255), fuzz=35)
+    def link_ink(png):
+        return count_colour(png, (440, 260, left + 10, top_edge + 70), (0, 0, 255), fuzz=35)
+    try:
+        catalogue = settled_screenshot(display, "navigator_catalogue.png", lambda png: link_ink(png) > 1000)
+    except AssertionError:
+        catalogue = winetest.artifact("navigator_catalogue.png")
+    blue = link_ink(catalogue)
     assert blue > 1000, "catalogue links not drawn: %d blue pixels" % blue
 
     # Boss key: F3 with the navigator focused hides it, F3 with another
