@@ -5,6 +5,7 @@
 #include "platform/download/output_file.h"
 #include "platform/download/token_bucket.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -119,6 +120,7 @@ private:
   int activeConnections_ = 0;
   int connectionsMade_ = 0;
   bool stopRequested_ = false;
+  std::atomic<bool> halted_{false};  // stopRequested_ or an outcome: polled without the lock
   bool keepPartial_ = false;
   bool endHandled_ = false;
   TransferOutcome outcome_ = TransferOutcome::running;
