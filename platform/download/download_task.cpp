@@ -749,7 +749,9 @@ DownloadTask::Verdict DownloadTask::evaluate(TransferRequest& r) {
   long status = 0;
   curl_easy_getinfo(r.easy, CURLINFO_RESPONSE_CODE, &status);
   post(TransferMessage::serverAnswered, static_cast<int32_t>(status), ranges_ ? 1 : 0, r.connection);
-  if (status < 200 || status > 299) {
+  // "bytes=0-" cannot be satisfied by an empty file; that is the answer for one.
+  bool emptyFile = r.firstAnswer && status == 416 && trim(r.contentRange) == "bytes */0";
+  if ((status < 200 || status > 299) && !emptyFile) {
     std::string why = "the server answered " + std::to_string(status);
     // Server trouble may pass; any other refusal will not.
     if (status >= 500 || status == 408 || status == 429) {
@@ -774,7 +776,9 @@ DownloadTask::Verdict DownloadTask::evaluateFirstAnswer(TransferRequest& r, long
     log(1, "unreadable Content-Length: " + r.contentLength);
     return Verdict::retry;
   }
-  if (status == 206) {
+  if (status == 416) {
+    size = 0;
+  } else if (status == 206) {
     ContentRange cr;
     if (!parseContentRange(r.contentRange, cr) || cr.first != 0) {
       log(1, "unusable Content-Range: " + r.contentRange);

@@ -117,6 +117,19 @@ TEST(DownloadFaults, LaterRangesOfARedirectGoStraightToTheFile) {
   EXPECT_TRUE(downloader.succeeded());
 }
 
+TEST(DownloadFaults, AnEmptyFileIsCompleteAndEmpty) {
+  TempFolder root, out;
+  writeFile(root.file("empty.bin"), "");
+  TestServiceHost host(root.path());
+  TransferRecorder recorder;
+  Downloader downloader;
+  ASSERT_TRUE(downloader.start(recorder.settings(host.url("/empty.bin"), out.file("empty.bin"))));
+  ASSERT_TRUE(recorder.waitFor(msg::transferEnded));
+  EXPECT_TRUE(downloader.succeeded());
+  EXPECT_TRUE(std::filesystem::exists(out.file("empty.bin")));
+  EXPECT_EQ(std::filesystem::file_size(out.file("empty.bin")), 0u);
+}
+
 TEST(DownloadFaults, NothingListensOnThePort) {
   TempFolder out;
   int port;
