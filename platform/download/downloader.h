@@ -9,9 +9,23 @@
 // the TransferOutcome; outcome() keeps it after the task has ended.
 //
 // Threads: start returns at once; each task has one managing thread, which
-// delivers every event and log line one at a time, and its connection threads.
-// No operation ever waits for the managing thread, so a routine may block it
-// for good (even inside transferEnded) while another thread calls stop.
+// delivers every event and log line one at a time, in the order they arose
+// (dataReceived within a few milliseconds of its block), and up to
+// threadCount connection threads. No operation ever waits for the managing
+// thread, so a routine may block it for good (even inside transferEnded)
+// while another thread calls stop.
+//
+// The transfer: the first request asks for "bytes=0-". A 206 with a total
+// size splits the file into up to threadCount parts (later requests carry
+// If-Range with the ETag or Last-Modified); a 200 keeps its body on one
+// connection. A connection that runs out of work takes over half of the
+// largest remaining part. A part that breaks (drop, silence beyond
+// receiveTimeoutMs, a lying Content-Range or Content-Length, a 5xx) is asked
+// for again from where it stopped, 4 failures at most; a shorter but truthful
+// 206 only gives the rest back to the pool. A non-2xx answer other than 5xx, a
+// content encoding, a changed file or too many redirects (5) end the task.
+// sendTimeoutMs is kept but not needed: a GET's request leaves in one write,
+// and the wait for its answer falls under receiveTimeoutMs.
 #include "platform/download/task_settings.h"
 
 #include <cstdint>

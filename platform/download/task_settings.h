@@ -1,7 +1,8 @@
 #pragma once
 // The settings of one download task and the routines through which the
 // facility reports on it. Field order and defaults are fixed: callers fill
-// the record field by field and hand it to Downloader::start.
+// the record field by field and hand it to Downloader::start. Every task is
+// an HTTP(S) download: the FTP and upload fields and title are only carried.
 #include <cstdint>
 #include <string>
 
