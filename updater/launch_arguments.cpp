@@ -14,6 +14,7 @@ int32_t currentTaskNumber = 0;
 std::string runFolder;
 std::mutex taskListsLock;
 bool installRunning = false;
+platform::gui::Control eventLog;
 
 namespace {
 
@@ -91,6 +92,7 @@ void createGlobals(const std::string& folder) {
   currentTaskNumber = 0;
   runFolder = folder;
   installRunning = false;
+  eventLog = platform::gui::Control();
 }
 
 void releaseGlobals() {
@@ -101,6 +103,7 @@ void releaseGlobals() {
     std::vector<TaskRow>().swap(taskRows);
     std::vector<TaskSettings>().swap(taskSettings);
     stopping.swap(downloaders);
+    eventLog = gui::Control();
   }
   // Outside the lock: a managing thread inside handleTransferEvent may need
   // it to finish its message. stop never waits for that thread, so an install
@@ -122,6 +125,11 @@ void startUpdate() {
   if (!launchArgumentsAccepted(arguments)) {
     gui::messageBox(kLaunchErrorText, kBoxCaption, gui::BoxIcon::Stop);
     platform::endProgram(0);
+  }
+  {
+    gui::Control log = windowControl("编辑框1");
+    std::lock_guard lock(taskListsLock);
+    eventLog = log;
   }
   createTaskRow(1);
   setUpDownloadTask(1);

@@ -47,6 +47,9 @@ extern int32_t currentTaskNumber;
 extern std::string runFolder;
 // Guards the three task lists against the facility's threads.
 extern std::mutex taskListsLock;
+// The event log 编辑框1 of the live window, found once by startUpdate
+// (under taskListsLock).
+extern platform::gui::Control eventLog;
 // Set while installAndRestart copies files, so that a close cannot cut it short.
 extern bool installRunning;
 

@@ -2,21 +2,27 @@
 installed into a folder whose path holds a blank and the navigator is
 started again; a broken release or download leaves the install untouched;
 a wrong launch shows the launch error."""
+import math
 import os
 import tempfile
 import time
 import unittest
 
-from updater_wine import (STANDARD_RELEASE, TITLE, Installation, VirtualDisplay, noise, release_zip,
+from updater_wine import (STANDARD_RELEASE, TITLE, Installation, dump, noise, release_zip, screenshot,
                           wait_for_exit)
-from winetest import ServiceHost, WinePrefix, wait_for
+from winetest import Display, ServiceHost, WinePrefix, wait_for
+
+
+def size_text(size):
+    """The row's size: thousands of bytes to two places, trailing zeros dropped."""
+    return "%.13gK" % (math.floor(size / 1000 * 100 + 1e-12 + 0.5) / 100)
 
 
 class UpdaterRun(unittest.TestCase):
     def setUp(self):
         self.served = tempfile.TemporaryDirectory()
         self.wine = WinePrefix()
-        self.display = VirtualDisplay()
+        self.display = Display()
         self.install = Installation(self.wine)
 
     def tearDown(self):
@@ -31,6 +37,7 @@ class UpdaterRun(unittest.TestCase):
                 f.write(raw)
         else:
             release_zip(path, entries)
+        self.archive_size = os.path.getsize(path)
         return path
 
     def run_update(self, host, while_running=None):
@@ -56,18 +63,28 @@ class UpdaterRun(unittest.TestCase):
         shots = []
 
         def watch_the_window():
-            window = wait_for(lambda: self.display.windows_named(TITLE), 60, what="the updater window")[0]
-            geometry = self.display.window_geometry(window)
-            self.assertEqual(self.display.xdotool("getwindowname", window).stdout.decode().strip(), TITLE)
-            # 550 x 132 outside; the client area is what X shows without a frame manager.
-            self.assertLessEqual(int(geometry["WIDTH"]), 550)
-            self.assertLessEqual(int(geometry["HEIGHT"]), 132)
-            time.sleep(1.0)
-            shots.append(self.display.screenshot("downloading-1"))
+            # While it downloads: the row shows the task and the bar, the log
+            # holds the set-up line and the transfer lines.
+            def downloading(tree):
+                texts = [n["text"] for n in tree if n["visible"]]
+                return "Velmora器" in texts and any(t.endswith("KB/s") for t in texts)
+            tree = wait_for(lambda: (lambda t: t if t and downloading(t) else None)(
+                dump(self.wine, self.display, "downloading")), 60, interval=0.3, what="the row while downloading")
+            texts = [n["text"] for n in tree]
+            for header in ("任务名称", "任务大小", "下载进度", "下载速度", "相关操作"):
+                self.assertIn(header, texts)
+            self.assertIn(size_text(self.archive_size), texts, "the archive's size in thousands of bytes")
+            edits = [n for n in tree if n["class"].lower() == "edit"]
+            self.assertEqual(len(edits), 1)
+            self.assertTrue(edits[0]["text"].startswith("执行下载任务1"), edits[0]["text"][:80])
+            self.assertIn(" #传送常量.收到数据\r\n", edits[0]["text"])
+            self.assertEqual(tree[0]["text"], TITLE)
+            shots.append(screenshot(self.display, "downloading-1"))
             # Taller, so the log box below the task panel comes into view.
-            self.display.xdotool("windowsize", window, "550", "330")
+            window = self.display.find_windows(TITLE)[0]
+            self.display.xdotool("windowsize", window, 550, 330)
             time.sleep(1.0)
-            shots.append(self.display.screenshot("downloading-2-taller"))
+            shots.append(screenshot(self.display, "downloading-2-taller"))
 
         # 5 connections x 50 kB/s: about six seconds for the 1.5 MB release.
         with ServiceHost(self.served.name, ["--rate", "50000"]) as host:
@@ -120,7 +137,7 @@ class UpdaterRun(unittest.TestCase):
 class LaunchError(unittest.TestCase):
     def setUp(self):
         self.wine = WinePrefix()
-        self.display = VirtualDisplay()
+        self.display = Display()
         self.install = Installation(self.wine)
 
     def tearDown(self):
@@ -130,10 +147,11 @@ class LaunchError(unittest.TestCase):
     def answer_the_box(self, arguments, shot):
         proc = self.install.start(self.display, arguments)
         try:
-            box = wait_for(lambda: self.display.windows_named("信息："), 60, what="the launch error box")[0]
-            self.assertEqual(self.display.xdotool("getwindowname", box).stdout.decode().strip(), "信息：")
+            box = wait_for(lambda: self.display.find_windows("信息："), 60, what="the launch error box")[0]
+            tree = wait_for(lambda: dump(self.wine, self.display, shot, "信息："), 30, what="the box's tree")
+            self.assertIn("程序调用参数错误！", [n["text"] for n in tree])
             time.sleep(0.5)
-            self.display.screenshot(shot)
+            screenshot(self.display, shot)
             self.assertIsNone(proc.poll(), "the program waits for the answer")
             self.display.xdotool("key", "--window", box, "Return")
             self.assertEqual(wait_for_exit(proc, 60), 0)

@@ -1,69 +1,18 @@
 """The real update.exe under Wine: an installed copy of the product under a
-folder whose path holds a blank, a release ZIP on the service host, a virtual
-X display for the window, screenshots and the message box."""
+folder whose path holds a blank, a release ZIP on the service host, the
+stand-in navigator, screenshots and inspector dumps of the window."""
+import json
 import os
 import random
 import shutil
 import subprocess
 import zipfile
 
-from winetest import BUILD_ROOT, DIST, WinePrefix, wait_for, win32_exe
+from winetest import DIST, Display, artifact, inspect, use_cjk_font, win32_exe
 
-ARTIFACTS = os.path.join(BUILD_ROOT, "e2e-artifacts", "updater")
+ARTIFACTS = artifact("updater")
 INSTALL_FOLDER = "Velmora Tools"  # the blank is the point
 TITLE = "Velmora升级管理器"
-
-
-class VirtualDisplay:
-    """An Xvfb server on a free display number, for Wine's windows."""
-
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb gave no display number")
-            number += chunk
-        os.close(read_end)
-        self.name = ":" + number.decode().strip()
-
-    def env(self, base):
-        env = dict(base)
-        env["DISPLAY"] = self.name
-        return env
-
-    def xdotool(self, *args):
-        return subprocess.run(["xdotool"] + list(args), env=self.env(os.environ),
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30)
-
-    def windows_named(self, name):
-        return self.xdotool("search", "--onlyvisible", "--name", name).stdout.split()
-
-    def window_geometry(self, window):
-        out = self.xdotool("getwindowgeometry", "--shell", window).stdout.decode()
-        return dict(line.split("=", 1) for line in out.split() if "=" in line)
-
-    def screenshot(self, name):
-        os.makedirs(ARTIFACTS, exist_ok=True)
-        path = os.path.join(ARTIFACTS, name + ".png")
-        subprocess.run(["import", "-display", self.name, "-window", "root", path],
-                       check=True, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return path
-
-    def close(self):
-        self.proc.kill()
-        self.proc.wait()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
 
 
 def noise(size, seed=7):
@@ -141,6 +90,7 @@ class Installation:
     def start(self, display, arguments):
         """update.exe with these arguments after its program path (which
         Wine quotes, as it holds a blank)."""
+        use_cjk_font(self.wine)
         return subprocess.Popen(["wine", self.updater_windows] + list(arguments),
                                 env=display.env(self.wine.env),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -155,6 +105,21 @@ class Installation:
             return None
         with open(self.marker, "rb") as f:
             return f.read().decode("utf-16-le")
+
+
+def screenshot(display, name):
+    return display.screenshot(os.path.join(ARTIFACTS, name + ".png"))
+
+
+def dump(wine, display, name, title=TITLE):
+    """The inspector's tree of the window, also kept beside the screenshots."""
+    tree = inspect(wine, display, title)
+    if tree is not None:
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        with open(os.path.join(ARTIFACTS, name + ".json"), "w", encoding="utf-8") as f:
+            for node in tree:
+                f.write(json.dumps(node, ensure_ascii=False) + "\n")
+    return tree
 
 
 def wait_for_exit(proc, timeout):
