@@ -403,3 +403,44 @@ TEST(Downloader, AFolderTargetTakesTheServersFileName) {
   EXPECT_EQ(readFile(out.file("pack.zip")), data);
   EXPECT_NE(host.log().find("Referer: " + host.url("/gx/")), std::string::npos);
 }
+
+TEST(Downloader, ASlowConnectionHandsHalfItsRangeToOnesThatFinished) {
+  TempFolder root, out;
+  const std::string data = patternBytes(5 * 1000 * 1000, 9);
+  writeFile(root.file("f.bin"), data);
+  // Only the first request, which keeps the first fifth, is slow.
+  TestServiceHost host(root.path(), {"--rate", "100000", "--fault-limit", "1"});
+  TransferRecorder recorder;
+  Downloader downloader;
+  auto before = Clock::now();
+  ASSERT_TRUE(downloader.start(recorder.settings(host.url("/f.bin"), out.file("f.bin"))));
+  ASSERT_TRUE(recorder.waitFor(msg::transferEnded));
+  // Alone, the first fifth would take 10 s at 100 KB/s.
+  EXPECT_LT(elapsedMs(before), 6000);
+  EXPECT_EQ(readFile(out.file("f.bin")), data);
+  EXPECT_GT(recorder.count(msg::dataRange), 5);
+}
+
+TEST(Downloader, StopFromInsideTheRoutineStillEndsWithTransferEnded) {
+  TempFolder root, out;
+  writeFile(root.file("f.bin"), patternBytes(3000000));
+  TestServiceHost host(root.path(), {"--rate", "300000"});
+  TransferRecorder recorder;
+  Downloader downloader;
+  std::atomic<long long> stopMs{-1};
+  recorder.respondWith([&](const Event& e) {
+    if (e.message == msg::dataReceived && stopMs < 0) {
+      auto before = Clock::now();
+      downloader.stop();
+      stopMs = elapsedMs(before);
+    }
+    return 1;
+  });
+  ASSERT_TRUE(downloader.start(recorder.settings(host.url("/f.bin"), out.file("f.bin"))));
+  ASSERT_TRUE(recorder.waitFor(msg::transferEnded, std::chrono::seconds(10)));
+  EXPECT_GE(stopMs.load(), 0);
+  EXPECT_LT(stopMs.load(), 1000 + 250);
+  expectEndedOnceAndLast(recorder.events());
+  EXPECT_EQ(downloader.outcome(), TransferOutcome::stopped);
+  EXPECT_FALSE(exists(out.file("f.bin")));
+}
