@@ -312,7 +312,7 @@ bool onGuiThread();
 // Creates the window from its table, runs its created event, then shows it,
 // centred when asked, and returns (not modal). When a window of this same
 // spec object already exists no second one is made: it is restored if it is
-// minimised, otherwise activated, and that window is returned. The spec must
+// minimised, otherwise activated, and that window is returned. The WindowSpec must
 // outlive the window.
 Window loadWindow(const WindowSpec& spec);
 
