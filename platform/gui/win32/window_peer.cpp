@@ -4,8 +4,10 @@
 #include <windowsx.h>
 
 #include <map>
+#include <vector>
 
 #include "platform/gui/detail/backend.h"
+#include "platform/gui/win32/picture.h"
 #include "platform/gui/win32/win32_peer.h"
 
 namespace platform::gui {
@@ -34,6 +36,7 @@ public:
       top = (GetSystemMetrics(SM_CYSCREEN) - s.height) / 2;
     }
     brush_ = CreateSolidBrush(colourOr(s.back, COLOR_BTNFACE));
+    if (s.backPicture) backPicture_.load(s.backPicture);
     hwnd_ = CreateWindowExW(ex, kWindowClass, wide(s.title).c_str(), style, left, top, s.width, s.height, nullptr,
                             nullptr, instance(), nullptr);
     SetPropW(hwnd_, kNodeProperty, &node_);
@@ -75,8 +78,48 @@ public:
     SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
+  // The window keeps the back picture's pixels whose colour is not the key
+  // colour; the region is built one run of kept pixels per row.
+  bool shapeFromPicture() override {
+    const WindowSpec& s = *node_.spec;
+    if (!hwnd_ || !backPicture_.bitmap() || s.keyColour == kDefaultColour) return false;
+    const int width = backPicture_.width(), height = backPicture_.height();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    HDC screen = GetDC(nullptr);
+    int rows = GetDIBits(screen, backPicture_.bitmap(), 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (rows != height) return false;
+    // DIB pixels are 0x00RRGGBB; the key colour is stored as 0x00BBGGRR.
+    const DWORD key = (static_cast<DWORD>(colourRed(s.keyColour)) << 16) |
+                      (static_cast<DWORD>(colourGreen(s.keyColour)) << 8) | colourBlue(s.keyColour);
+    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    for (int y = 0; y < height; ++y) {
+      const DWORD* row = pixels.data() + static_cast<size_t>(y) * width;
+      for (int x = 0; x < width;) {
+        while (x < width && (row[x] & 0xFFFFFF) == key) ++x;
+        int start = x;
+        while (x < width && (row[x] & 0xFFFFFF) != key) ++x;
+        if (x > start) {
+          HRGN run = CreateRectRgn(start, y, x, y + 1);
+          CombineRgn(shape, shape, run, RGN_OR);
+          DeleteObject(run);
+        }
+      }
+    }
+    // The window owns the region from here on.
+    return SetWindowRgn(hwnd_, shape, TRUE) != 0;
+  }
+
   HWND hwnd_ = nullptr;
   HBRUSH brush_ = nullptr;
+  Picture backPicture_;
 };
 
 
@@ -102,7 +145,8 @@ LRESULT onWindowMessage(detail::WindowNode& w, HWND hwnd, UINT msg, WPARAM wp, L
     case WM_ERASEBKGND: {
       RECT rc;
       GetClientRect(hwnd, &rc);
-      FillRect(reinterpret_cast<HDC>(wp), &rc, peer->brush_);
+      if (!peer->backPicture_.empty()) peer->backPicture_.draw(reinterpret_cast<HDC>(wp), rc);
+      else FillRect(reinterpret_cast<HDC>(wp), &rc, peer->brush_);
       return 1;
     }
     case WM_SIZE:
