@@ -1,4 +1,6 @@
 // The site catalogue: its data, its layout rows and the start page's box.
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <numeric>
 #include <set>
@@ -157,4 +159,41 @@ TEST_F(NavigatorTest, NewWindowRequestOpensTheStatusTextInTheBoxAndAnswersNo) {
     EXPECT_FALSE(headless::requestNewWindow(window, "超文本浏览框1")) << status;
     EXPECT_EQ(window.control("超文本浏览框1").address(), status);
   }
+}
+
+namespace {
+
+// A shell "open" stand-in that records its address and answers with `status`.
+std::string installOpener(const testing_support::TempFolder& scratch, int status) {
+  std::string record = scratch.file("opened");
+  std::string opener = scratch.file("opener.sh");
+  testing_support::writeFile(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record + "'\nexit " +
+                                         std::to_string(status) + "\n");
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  setenv("VELMORA_SHELL_OPEN", opener.c_str(), 1);
+  return record;
+}
+
+}  // namespace
+
+TEST_F(NavigatorTest, CatalogueBoxTurnsVisitedOnlyAfterItsSiteOpened) {
+  gui::Window window = start();
+  const CatalogueEntry& first = catalogueEntries.front();
+  window.control("高级选择夹1").setCurrentPage(first.page - 1);
+  gui::Control box = window.control("超级链接框2");
+  ASSERT_EQ(box.caption(), first.caption);
+
+  testing_support::TempFolder failing;
+  std::string tried = installOpener(failing, 1);
+  ASSERT_TRUE(headless::press(window, "超级链接框2"));
+  EXPECT_EQ(testing_support::readFile(tried), std::string(first.address) + "\n");
+  EXPECT_EQ(box.foreColour(), gui::rgb(0, 0, 255)) << "no browser: not visited";
+
+  testing_support::TempFolder working;
+  std::string opened = installOpener(working, 0);
+  ASSERT_TRUE(headless::press(window, "超级链接框2"));
+  unsetenv("VELMORA_SHELL_OPEN");
+  EXPECT_EQ(testing_support::readFile(opened), std::string(first.address) + "\n");
+  EXPECT_EQ(box.foreColour(), gui::rgb(128, 0, 0));
+  EXPECT_EQ(window.control("超级链接框3").foreColour(), gui::rgb(0, 0, 255)) << "only the pressed box";
 }

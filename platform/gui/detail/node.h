@@ -33,6 +33,9 @@ public:
   virtual void periodChanged(int /*oldPeriod*/) {}
   virtual void pageChanged() {}
   virtual void navigate() {}
+  // The left button went down on the control, before the table's routine
+  // runs (a hyperlink box opens its address here).
+  virtual void pressed() {}
   // The default keeps the text in the model only.
   virtual void appendText(const std::string& text);
   // Live reads for state the user can change without the program.

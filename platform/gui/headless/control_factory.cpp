@@ -9,6 +9,8 @@ std::unique_ptr<detail::ControlPeer> detail::makeControlPeer(ControlNode& contro
   switch (control.spec.kind) {
     case Kind::Timer:
       return std::make_unique<headless::internal::TimerPeer>(control);
+    case Kind::HyperlinkBox:
+      return headless::internal::makeHyperlinkBox(control);
     default:
       return std::make_unique<detail::ControlPeer>(control);
   }

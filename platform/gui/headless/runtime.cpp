@@ -339,8 +339,9 @@ bool mouse(Window window, const std::string& name, int x, int y, int keys, bool 
   detail::ControlNode* c = target(window, name);
   if (!c) return false;
   guarded([&] {
+    if (down && c->peer) detail::callRoutine([&] { c->peer->pressed(); });
     auto& event = down ? c->spec.mousePressed : c->spec.mouseReleased;
-    if (event) detail::callRoutine([&] { event(x, y, keys); });
+    if (c->window->alive && event) detail::callRoutine([&] { event(x, y, keys); });
   });
   return true;
 }
@@ -351,7 +352,8 @@ bool click(Window window, const std::string& control) {
   detail::ControlNode* c = target(window, control);
   if (!c) return false;
   guarded([&] {
-    if (c->spec.mousePressed) detail::callRoutine([&] { c->spec.mousePressed(1, 1, kLeftButton); });
+    if (c->peer) detail::callRoutine([&] { c->peer->pressed(); });
+    if (c->window->alive && c->spec.mousePressed) detail::callRoutine([&] { c->spec.mousePressed(1, 1, kLeftButton); });
     if (c->window->alive && c->spec.mouseReleased) detail::callRoutine([&] { c->spec.mouseReleased(1, 1, 0); });
     if (c->window->alive && c->spec.clicked) detail::callRoutine([&] { c->spec.clicked(); });
   });

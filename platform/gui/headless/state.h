@@ -51,6 +51,9 @@ void advanceTo(std::int64_t target);
 // Runs `f` as an outermost test action: the end of the program stops here.
 void guarded(const std::function<void()>& f);
 
+// Peers of kinds with behaviour of their own (one file each).
+std::unique_ptr<detail::ControlPeer> makeHyperlinkBox(detail::ControlNode& node);
+
 class TimerPeer : public detail::ControlPeer {
 public:
   explicit TimerPeer(detail::ControlNode& node);

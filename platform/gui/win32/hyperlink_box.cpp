@@ -41,21 +41,22 @@ public:
         InvalidateRect(hwnd_, nullptr, FALSE);
         return false;
       case WM_LBUTTONDOWN:
-        open();
+        pressed();
         return false;  // then the table's mouse event, if any
       default:
         return setHandCursor(node_, msg, wp, lp, result);
     }
   }
 
-private:
-  void open() {
-    if (node_.spec.target.empty()) return;
-    if (!openLinkTarget(wide(node_.spec.target))) return;
+  void pressed() override {
+    auto& s = node_.spec;
+    if (s.target.empty() || !openLinkTarget(wide(s.target))) return;
     visited_ = true;
+    if (s.visitedColour != kDefaultColour) s.fore = s.visitedColour;  // what foreColour() reports
     InvalidateRect(hwnd_, nullptr, FALSE);
   }
 
+private:
   bool hot_ = false, visited_ = false;
 };
 
