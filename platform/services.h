@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// A Windows-form path as this system's own file functions take it: unchanged
+// on Windows; on POSIX "\" becomes "/", except as the second byte of a GBK character.
+std::string nativePath(const std::string& path);
+
 // The folder of the running executable, without a trailing backslash.
 std::string runDirectory();
 

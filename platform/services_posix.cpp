@@ -24,9 +24,6 @@ namespace fs = std::filesystem;
 
 namespace platform {
 
-namespace {
-
-// "\" becomes "/", except where it is the second byte of a GBK character.
 std::string nativePath(const std::string& path) {
   std::string out = path;
   for (size_t i = 0; i < out.size(); ++i) {
@@ -38,6 +35,8 @@ std::string nativePath(const std::string& path) {
   }
   return out;
 }
+
+namespace {
 
 std::string ltrimBlanks(const std::string& s) {
   size_t i = s.find_first_not_of(' ');

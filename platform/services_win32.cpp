@@ -56,6 +56,8 @@ bool deleteTreeW(const std::wstring& folder) {
 
 } // namespace
 
+std::string nativePath(const std::string& path) { return path; }
+
 std::string runDirectory() {
   wchar_t path[MAX_PATH * 4];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);

@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include <windows.h>
 #else
+#include "platform/services.h"
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,21 +74,12 @@ bool renameReplacing(const std::string& from, const std::string& to) {
 
 #else
 
-namespace {
-// Paths arrive in Windows form; the host file system wants slashes.
-std::string hostPath(const std::string& path) {
-  std::string p = path;
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  return p;
-}
-} // namespace
 
 OutputFile::~OutputFile() { close(); }
 
 bool OutputFile::create(const std::string& path) {
   close();
-  fd_ = ::open(hostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  fd_ = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   return fd_ >= 0;
 }
 
@@ -114,13 +106,13 @@ bool OutputFile::close() {
 
 bool pathExists(const std::string& path) {
   struct stat st;
-  return ::stat(hostPath(path).c_str(), &st) == 0;
+  return ::stat(nativePath(path).c_str(), &st) == 0;
 }
 
-bool removePath(const std::string& path) { return ::unlink(hostPath(path).c_str()) == 0; }
+bool removePath(const std::string& path) { return ::unlink(nativePath(path).c_str()) == 0; }
 
 bool renameReplacing(const std::string& from, const std::string& to) {
-  return ::rename(hostPath(from).c_str(), hostPath(to).c_str()) == 0;
+  return ::rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0;
 }
 
 #endif

@@ -1,6 +1,6 @@
 #include "platform/zip/zip_files.h"
 
-#include "platform/text.h"
+#include "platform/services.h"
 
 #include <minizip/unzip.h>
 
@@ -11,22 +11,7 @@
 
 namespace platform::zipfiles {
 
-namespace {
-
-// "\" becomes "/", except where it is the second byte of a GBK character.
-std::string nativePath(const std::string& path) {
-  std::string out = path;
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (isGbkLeadByte(static_cast<unsigned char>(out[i])) && i + 1 < out.size()) {
-      ++i;
-      continue;
-    }
-    if (out[i] == '\\') out[i] = '/';
-  }
-  return out;
-}
-
-} // namespace
+using platform::nativePath;
 
 void* openArchive(const std::string& path) { return unzOpen64(nativePath(path).c_str()); }
 
