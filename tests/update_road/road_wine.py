@@ -1,92 +1,21 @@
-"""What the update road's Wine tests need beyond winetest: a virtual display,
-windows found by title, clicks and keys by xdotool, screenshots as artifacts."""
-import contextlib
-import fcntl
+"""What the update road's Wine runs add to winetest: the service host content
+they serve, a copy of the installed product under a folder with a blank, and
+xdotool looks at top-level X windows (the popup has no title to find it by)."""
 import os
-import subprocess
+import shutil
 import time
 import zipfile
 
-from winetest import BUILD_ROOT, DIST, ServiceHost, wait_for
+import winetest
+from winetest import DIST, wait_for
 
-SHOTS = os.path.join(BUILD_ROOT, "screenshots", "update_road")
-# The navigator's service host is compiled in; tests serve it on that port.
+SHOTS = os.path.join(winetest.BUILD_ROOT, "e2e-artifacts", "update_road")
+# The navigator has its service host compiled in; tests serve that port.
 SERVICE_PORT = 18930
-
-
-class Display:
-    """Xvfb on a free display number, stopped afterwards."""
-
-    def __init__(self, width=1024, height=768):
-        self.width, self.height = width, height
-        for number in range(140, 200):
-            if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-                break
-        self.name = ":%d" % number
-        self.proc = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % number), 20, what="Xvfb " + self.name)
-
-    def env(self, base):
-        env = dict(base)
-        env["DISPLAY"] = self.name
-        return env
-
-    def xdotool(self, *args, check=True):
-        r = subprocess.run(["xdotool"] + [str(a) for a in args], env={**os.environ, "DISPLAY": self.name},
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30)
-        if check and r.returncode != 0:
-            return None
-        return r.stdout.decode("utf-8", "replace").strip()
-
-    def windows(self, title):
-        """Visible top-level windows whose name is exactly `title`."""
-        out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % title)
-        return [int(w) for w in out.split()] if out else []
-
-    def wait_window(self, title, timeout=60):
-        return wait_for(lambda: (self.windows(title) or [None])[0], timeout, interval=0.25, what="window " + title)
-
-    def geometry(self, window):
-        out = self.xdotool("getwindowgeometry", "--shell", window) or ""
-        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-    def click(self, x, y):
-        self.xdotool("mousemove", "--sync", x, y)
-        time.sleep(0.2)  # let the program see the pointer arrive before the press
-        self.xdotool("click", "1")
-
-    def key(self, window, key):
-        self.xdotool("windowactivate", "--sync", window, check=False)
-        self.xdotool("windowfocus", "--sync", window, check=False)
-        self.xdotool("key", "--window", window, key)
-
-    def screenshot(self, name):
-        os.makedirs(SHOTS, exist_ok=True)
-        path = os.path.join(SHOTS, name + ".png")
-        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.name], stdout=subprocess.PIPE, timeout=30)
-        subprocess.run(["convert", "xwd:-", path], input=xwd.stdout, timeout=60, check=True)
-        return path
-
-    def close(self):
-        self.proc.kill()
-        self.proc.wait()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
-
-@contextlib.contextmanager
-def service_port_lock():
-    """One test at a time on the compiled-in service host port."""
-    os.makedirs(BUILD_ROOT, exist_ok=True)
-    with open(os.path.join(BUILD_ROOT, "service-port-%d.lock" % SERVICE_PORT), "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        yield
+MAIN_TITLE = "Velmora工具"
+UPDATER_TITLE = "Velmora升级管理器"
+BOX_TITLE = "信息："
+POPUP_SIZE = (243, 164)
 
 
 def write(root, path, data):
@@ -111,6 +40,13 @@ def updater_exe():
     return os.path.join(DIST, "main_update", "update.exe")
 
 
+def install_copy(prefix, *folder):
+    """The installed product copied to drive_c/FOLDER...; the navigator's path."""
+    target = os.path.join(prefix.drive_c, *folder)
+    shutil.copytree(DIST, target)
+    return os.path.join(target, "Velmora器.exe")
+
+
 def make_release_zip(path, files):
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in files.items():
@@ -119,3 +55,59 @@ def make_release_zip(path, files):
 
 def request_count(host, path):
     return sum(1 for line in host.log().splitlines() if line.startswith("GET %s " % path))
+
+
+def shot(display, name):
+    path = display.screenshot(os.path.join(SHOTS, name + ".png"))
+    print("screenshot:", path, flush=True)
+    return path
+
+
+def geometry(display, window):
+    """(x, y, width, height) of an X window, or None once it is gone."""
+    out = display.xdotool("getwindowgeometry", "--shell", window).stdout.decode()
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    if not {"X", "Y", "WIDTH", "HEIGHT"} <= values.keys():
+        return None
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def shown_windows(display, title):
+    """Mapped top-level X windows named exactly `title`."""
+    pattern = "^$" if title == "" else "^%s$" % title
+    out = display.xdotool("search", "--onlyvisible", "--name", pattern).stdout.split()
+    return [int(w) for w in out]
+
+
+def wait_shown(display, title, timeout):
+    return wait_for(lambda: (shown_windows(display, title) or [None])[0], timeout, interval=0.25,
+                    what="window " + title)
+
+
+def popup(display):
+    """The popup: a mapped, nameless top-level window of its size; (window, geometry)."""
+    for w in shown_windows(display, ""):
+        g = geometry(display, w)
+        if g and g[2:] == POPUP_SIZE:
+            return w, g
+    return None
+
+
+def click(display, x, y):
+    display.xdotool("mousemove", "--sync", x, y)
+    time.sleep(0.2)  # the pointer's arrival is seen before the press, as a user's would be
+    display.xdotool("click", "1")
+
+
+def click_in(display, window, x, y):
+    """A click at (x, y) of a top-level window's client area."""
+    g = geometry(display, window)
+    if g is None:
+        raise AssertionError("window %s is gone" % window)
+    click(display, g[0] + x, g[1] + y)
+
+
+def press_key(display, window, key):
+    display.xdotool("windowactivate", "--sync", window)
+    display.xdotool("windowfocus", "--sync", window)
+    display.xdotool("key", "--window", window, key)
