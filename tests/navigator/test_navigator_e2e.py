@@ -97,7 +97,7 @@ def main_window(prefix, display):
     return tree[0], tree
 
 
-def check_first_run(prefix, display, host, run, notepad_run):
+def check_first_run(prefix, display, host, run):
     started = time.monotonic()
     top, tree = main_window(prefix, display)
 
@@ -146,6 +146,21 @@ def check_first_run(prefix, display, host, run, notepad_run):
     assert bottom_corner(page1) == (236, 236, 236), bottom_corner(page1)
     assert banner_ink(page1) > 40, "no banner text drawn"
 
+    # 联系我们 (released on it) shows the contact message box, drawn in the
+    # silver look; Enter answers it.
+    display.xdotool("mousemove", left + 403 + 3 + 25, top_edge + 365 + 9 + 7, "click", "1")
+    box = winetest.wait_for(lambda: display.find_windows("信息："), 30, what="the contact message box")[0]
+    tree = winetest.wait_window(prefix, display, "信息：", timeout=30)
+    contact = [n["text"] for n in tree if n["text"].startswith("欢迎优秀美图网站加入!联系qq")]
+    assert contact and len(contact[0]) > len("欢迎优秀美图网站加入!联系qq"), [n["text"] for n in tree]
+    # Without a window manager the dialog stays unpainted while it lies over
+    # the main window; moved clear of it, it is painted for the screenshot.
+    display.xdotool("windowmove", box, 20, 20)
+    settled_screenshot(display, "navigator_contact.png")
+    display.xdotool("windowfocus", "--sync", box)
+    display.xdotool("key", "Return")
+    winetest.wait_for(lambda: not display.find_windows("信息："), 30, what="the message box to close")
+
     # The poll of the announcement manifest, about 10 s after start.
     first_poll = winetest.wait_for(lambda: any(r[0] == "GET /gx/gg.xml HTTP/1.0" for r in requests(host)) and
                                    time.monotonic(), 40, what="GET /gx/gg.xml")
@@ -171,10 +186,14 @@ def check_first_run(prefix, display, host, run, notepad_run):
     display.xdotool("windowfocus", "--sync", window)
     display.xdotool("key", "F3")
     winetest.wait_for(lambda: not visible(display, TITLE), 30, what="F3 to hide the window")
-    notepad = winetest.wait_for(lambda: display.find_windows("Untitled - Notepad"), 60, what="notepad")[0]
-    display.xdotool("windowfocus", "--sync", notepad)
-    display.xdotool("key", "F3")
-    winetest.wait_for(lambda: visible(display, TITLE), 30, what="F3 to show the window again")
+    other = winetest.GuiRun(prefix, display, ["notepad"])
+    try:
+        notepad = winetest.wait_for(lambda: display.find_windows("Untitled - Notepad"), 60, what="notepad")[0]
+        display.xdotool("windowfocus", "--sync", notepad)
+        display.xdotool("key", "F3")
+        winetest.wait_for(lambda: visible(display, TITLE), 30, what="F3 to show the window again")
+    finally:
+        other.kill()
     assert run.proc.poll() is None, "the navigator ended"
 
     # The close picture button: 420, 4, 42 x 17 on the title bar.
@@ -203,14 +222,12 @@ def main():
     root = served_folder()
     try:
         with start_service_host(root) as host, winetest.WinePrefix() as prefix, winetest.Display() as display:
-            notepad_run = winetest.GuiRun(prefix, display, ["notepad"])
             run = winetest.GuiRun(prefix, display, [exe])
             try:
-                check_first_run(prefix, display, host, run, notepad_run)
+                check_first_run(prefix, display, host, run)
             finally:
                 run.kill()
             check_escape(prefix, display)
-            notepad_run.kill()
     finally:
         shutil.rmtree(root, ignore_errors=True)
     print("ok")
