@@ -3,6 +3,7 @@ they serve, a copy of the installed product under a folder with a blank, and
 xdotool looks at top-level X windows (the popup has no title to find it by)."""
 import os
 import shutil
+import subprocess
 import time
 import zipfile
 
@@ -57,8 +58,48 @@ def request_count(host, path):
     return sum(1 for line in host.log().splitlines() if line.startswith("GET %s " % path))
 
 
-def shot(display, name):
-    path = display.screenshot(os.path.join(SHOTS, name + ".png"))
+def _pixels(png, crop=None):
+    args = ["convert", png] + (["-crop", "%dx%d+%d+%d" % (crop[2], crop[3], crop[0], crop[1])] if crop else [])
+    return subprocess.run(args + ["-depth", "8", "rgb:-"], stdout=subprocess.PIPE, timeout=60, check=True).stdout
+
+
+def _overlay(display, path, window):
+    """Draws the window's own contents over the root capture: where a window
+    has another depth than the root (the message boxes and the updater's
+    window under Wine), the root's image holds no defined pixels for it."""
+    g = geometry(display, window)
+    if g is None:
+        return None
+    own = path + ".window.png"
+    r = subprocess.run(["import", "-display", display.name, "-window", str(window), own],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    if r.returncode == 0:
+        subprocess.run(["convert", path, own, "-geometry", "+%d+%d" % g[:2], "-composite", path],
+                       timeout=60, check=True)
+    if os.path.exists(own):
+        os.remove(own)
+    return g
+
+
+def shot(display, name, window=None, timeout=15):
+    """A screenshot once the screen has settled: two frames alike in a row and,
+    with `window`, that window drawn (not the black of a window not yet
+    painted). After `timeout` seconds the last frame is kept all the same."""
+    path = os.path.join(SHOTS, name + ".png")
+    deadline = time.monotonic() + timeout
+    previous = None
+    while True:
+        display.screenshot(path)
+        drawn = True
+        if window is not None:
+            g = _overlay(display, path, window)
+            area = _pixels(path, g) if g else b""
+            drawn = bool(area) and area.count(0) < len(area) * 0.5
+        frame = _pixels(path)
+        if (drawn and frame == previous) or time.monotonic() > deadline:
+            break
+        previous = frame
+        time.sleep(0.3)
     print("screenshot:", path, flush=True)
     return path
 

@@ -64,7 +64,7 @@ def check(host, prefix, display):
     # It stays at the top: the wait there lasts 100 s.
     time.sleep(1.0)
     assert at_shown_place(display), "the popup left its place during the wait"
-    png = shot(display, "popup-1-risen")
+    png = shot(display, "popup-1-risen", window)
     for px, py in PICTURE_SPOTS:
         want, got = bmp_pixel(BACK_PICTURE, px, py), screen_pixel(png, x + px, y + py)
         assert near(want, got), "back picture at (%d, %d): screen %r, picture %r" % (px, py, got, want)
