@@ -115,3 +115,17 @@ TEST_F(DownloadTask, ClosingWhileTheDownloadRunsStopsItAndEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DownloadTask, CloseDuringTheInstallWaitsForIt) {
+  ASSERT_TRUE(loadUpdater(updater_testing::launchLine(runDir(), "nohost")));
+  installRunning = true;  // as installAndRestart sets it while it copies
+  headless::userClose(updaterWindow());
+  EXPECT_TRUE(updaterWindow().exists()) << "a half-done copy is never cut short";
+  installRunning = false;
+  headless::userClose(updaterWindow());
+  EXPECT_FALSE(updaterWindow().exists());
+}
+
+}  // namespace
