@@ -12,8 +12,11 @@ namespace platform::gui {
 namespace headless::internal {
 
 State& state() {
-  static State s;
-  return s;
+  // Never destroyed: a download thread of a finished test may still wait on
+  // `changed` when the process exits, and destroying a condition variable
+  // with a waiter blocks for good.
+  static State* s = new State;
+  return *s;
 }
 
 bool onGui() { return std::this_thread::get_id() == state().guiThread; }
