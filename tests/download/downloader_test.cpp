@@ -345,6 +345,8 @@ struct SameNameCase {
   const char* expectedFile;  // where the download lands; empty: abandoned
 };
 
+void PrintTo(const SameNameCase& c, std::ostream* out) { *out << c.name; }
+
 class SameNameFile : public ::testing::TestWithParam<SameNameCase> {};
 
 TEST_P(SameNameFile, TheReplyIsObeyed) {

@@ -246,6 +246,9 @@ struct LyingSize {
   UnzipStatus expected;
 };
 
+// Test names show what the case is, not the bytes of the record.
+void PrintTo(const LyingSize& c, std::ostream* out) { *out << c.what; }
+
 class LyingSizeTest : public ZipExtractorTest, public testing::WithParamInterface<LyingSize> {};
 
 TEST_P(LyingSizeTest, Fails) {
@@ -294,6 +297,8 @@ struct Refused {
   std::vector<ZipEntry> entries;
   UnzipStatus expected;
 };
+
+void PrintTo(const Refused& c, std::ostream* out) { *out << c.what; }
 
 ZipEntry named(std::string name) { return fileEntry(std::move(name), "evil"); }
 ZipEntry withFlags(ZipEntry e, uint16_t flags) {
