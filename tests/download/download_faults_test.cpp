@@ -29,6 +29,8 @@ struct FaultCase {
   int maximumRequests = 1000;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+
 const int64_t kSize = 2 * 1024 * 1024 + 77;
 
 class DownloadFault : public ::testing::TestWithParam<FaultCase> {};
