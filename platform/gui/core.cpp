@@ -1,5 +1,6 @@
 // Backend-neutral half of the runtime: handles, marshalling, table loading.
 #include <algorithm>
+#include <exception>
 
 #include "platform/gui/detail/backend.h"
 #include "platform/gui/gui.h"
@@ -81,8 +82,27 @@ bool usable(const ControlNode* n) { return n && n->window->alive; }
 }  // namespace detail
 
 using detail::onGui;
-using detail::runOnGuiThread;
 using detail::usable;
+
+bool runOnGuiThread(const std::function<void()>& routine) {
+  if (onGuiThread()) {
+    routine();
+    return true;
+  }
+  // Carried back to the caller: it must not reach the GUI thread's dispatcher.
+  std::exception_ptr failure;
+  bool ran = detail::runOnGuiThread([&] {
+    try {
+      routine();
+    } catch (const detail::ProgramEndSignal&) {
+      throw;
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
+  return ran;
+}
 
 // ---------------------------------------------------------------- Control
 
@@ -105,7 +125,7 @@ std::string Control::caption() const {
   return onGui<std::string>([&] { return usable(node_) ? node_->peer->caption() : std::string(); });
 }
 void Control::setCaption(const std::string& text) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     node_->spec.caption = text;
     node_->peer->captionChanged();
@@ -115,7 +135,7 @@ Colour Control::foreColour() const {
   return onGui<Colour>([&] { return usable(node_) ? node_->spec.fore : kDefaultColour; });
 }
 void Control::setForeColour(Colour c) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     node_->spec.fore = c;
     node_->peer->coloursChanged();
@@ -125,7 +145,7 @@ Colour Control::backColour() const {
   return onGui<Colour>([&] { return usable(node_) ? node_->spec.back : kDefaultColour; });
 }
 void Control::setBackColour(Colour c) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     node_->spec.back = c;
     node_->peer->coloursChanged();
@@ -135,7 +155,7 @@ bool Control::visible() const {
   return onGui<bool>([&] { return usable(node_) && node_->spec.visible; });
 }
 void Control::setVisible(bool shown) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_) || node_->spec.visible == shown) return;
     node_->spec.visible = shown;
     node_->peer->visibleChanged();
@@ -145,7 +165,7 @@ bool Control::enabled() const {
   return onGui<bool>([&] { return usable(node_) && node_->spec.enabled; });
 }
 void Control::setEnabled(bool on) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_) || node_->spec.enabled == on) return;
     node_->spec.enabled = on;
     node_->peer->enabledChanged();
@@ -156,7 +176,7 @@ int Control::top() const { return onGui<int>([&] { return usable(node_) ? node_-
 int Control::width() const { return onGui<int>([&] { return usable(node_) ? node_->spec.width : 0; }); }
 int Control::height() const { return onGui<int>([&] { return usable(node_) ? node_->spec.height : 0; }); }
 void Control::move(int left, int top, int width, int height) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     auto& s = node_->spec;
     s.left = left;
@@ -167,23 +187,23 @@ void Control::move(int left, int top, int width, int height) {
   });
 }
 void Control::setLeft(int v) {
-  runOnGuiThread([&] { if (usable(node_)) move(v, node_->spec.top, node_->spec.width, node_->spec.height); });
+  detail::runOnGuiThread([&] { if (usable(node_)) move(v, node_->spec.top, node_->spec.width, node_->spec.height); });
 }
 void Control::setTop(int v) {
-  runOnGuiThread([&] { if (usable(node_)) move(node_->spec.left, v, node_->spec.width, node_->spec.height); });
+  detail::runOnGuiThread([&] { if (usable(node_)) move(node_->spec.left, v, node_->spec.width, node_->spec.height); });
 }
 void Control::setWidth(int v) {
-  runOnGuiThread([&] { if (usable(node_)) move(node_->spec.left, node_->spec.top, v, node_->spec.height); });
+  detail::runOnGuiThread([&] { if (usable(node_)) move(node_->spec.left, node_->spec.top, v, node_->spec.height); });
 }
 void Control::setHeight(int v) {
-  runOnGuiThread([&] { if (usable(node_)) move(node_->spec.left, node_->spec.top, node_->spec.width, v); });
+  detail::runOnGuiThread([&] { if (usable(node_)) move(node_->spec.left, node_->spec.top, node_->spec.width, v); });
 }
 
 int Control::position() const {
   return onGui<int>([&] { return usable(node_) ? node_->peer->position() : 0; });
 }
 void Control::setPosition(int value) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     auto& s = node_->spec;
     s.position = std::clamp(value, std::min(s.minimum, s.maximum), std::max(s.minimum, s.maximum));
@@ -193,7 +213,7 @@ void Control::setPosition(int value) {
 
 int Control::period() const { return onGui<int>([&] { return usable(node_) ? node_->spec.period : 0; }); }
 void Control::setPeriod(int ms) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     int wanted = std::max(ms, 0);
     int old = node_->spec.period;
@@ -204,13 +224,13 @@ void Control::setPeriod(int ms) {
 }
 
 void Control::appendText(const std::string& text) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (usable(node_)) node_->peer->appendText(text);
   });
 }
 
 void Control::navigate(const std::string& address) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     node_->address = address;
     node_->peer->navigate();
@@ -226,7 +246,7 @@ int Control::currentPage() const {
   return onGui<int>([&] { return usable(node_) ? node_->currentPage : 0; });
 }
 void Control::setCurrentPage(int page) {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_) || node_->currentPage == page) return;
     node_->currentPage = page;
     node_->peer->pageChanged();
@@ -236,7 +256,7 @@ void Control::setCurrentPage(int page) {
 
 int Control::raiseFeedback(int a, int b) {
   int result = 0;
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (!usable(node_) || !node_->spec.feedback || detail::programEnding()) return;
     detail::callRoutine([&] { result = node_->spec.feedback(a, b); });
   });
@@ -274,19 +294,19 @@ bool Window::exists() const { return onGui<bool>([&] { return alive(node_); }); 
 std::string Window::title() const {
   return onGui<std::string>([&] { return node_ ? node_->spec->title : std::string(); });
 }
-void Window::show() { runOnGuiThread([&] { if (alive(node_)) node_->peer->show(true); }); }
-void Window::hide() { runOnGuiThread([&] { if (alive(node_)) node_->peer->show(false); }); }
+void Window::show() { detail::runOnGuiThread([&] { if (alive(node_)) node_->peer->show(true); }); }
+void Window::hide() { detail::runOnGuiThread([&] { if (alive(node_)) node_->peer->show(false); }); }
 bool Window::visible() const { return onGui<bool>([&] { return alive(node_) && node_->peer->visible(); }); }
 void Window::minimise() {
-  runOnGuiThread([&] {
+  detail::runOnGuiThread([&] {
     if (alive(node_) && node_->peer->visible()) node_->peer->minimise();
   });
 }
 bool Window::minimised() const {
   return onGui<bool>([&] { return alive(node_) && node_->peer->minimised(); });
 }
-void Window::restore() { runOnGuiThread([&] { if (alive(node_)) node_->peer->restore(); }); }
-void Window::activate() { runOnGuiThread([&] { if (alive(node_)) node_->peer->activate(); }); }
+void Window::restore() { detail::runOnGuiThread([&] { if (alive(node_)) node_->peer->restore(); }); }
+void Window::activate() { detail::runOnGuiThread([&] { if (alive(node_)) node_->peer->activate(); }); }
 
 namespace {
 struct Place {
@@ -304,22 +324,22 @@ int Window::top() const { return onGui<int>([&] { return placeOf(node_).top; });
 int Window::width() const { return onGui<int>([&] { return placeOf(node_).width; }); }
 int Window::height() const { return onGui<int>([&] { return placeOf(node_).height; }); }
 void Window::moveTo(int left, int top) {
-  runOnGuiThread([&] { if (alive(node_)) node_->peer->moveTo(left, top); });
+  detail::runOnGuiThread([&] { if (alive(node_)) node_->peer->moveTo(left, top); });
 }
 void Window::setLeft(int v) {
-  runOnGuiThread([&] { if (alive(node_)) node_->peer->moveTo(v, placeOf(node_).top); });
+  detail::runOnGuiThread([&] { if (alive(node_)) node_->peer->moveTo(v, placeOf(node_).top); });
 }
 void Window::setTop(int v) {
-  runOnGuiThread([&] { if (alive(node_)) node_->peer->moveTo(placeOf(node_).left, v); });
+  detail::runOnGuiThread([&] { if (alive(node_)) node_->peer->moveTo(placeOf(node_).left, v); });
 }
 bool Window::shapeFromPicture() {
   return onGui<bool>([&] { return alive(node_) && node_->peer->shapeFromPicture(); });
 }
 void Window::requestClose() {
-  runOnGuiThread([&] { if (alive(node_)) detail::closeWindow(*node_, true); });
+  detail::runOnGuiThread([&] { if (alive(node_)) detail::closeWindow(*node_, true); });
 }
 void Window::close() {
-  runOnGuiThread([&] { if (alive(node_)) detail::closeWindow(*node_, false); });
+  detail::runOnGuiThread([&] { if (alive(node_)) detail::closeWindow(*node_, false); });
 }
 
 // ---------------------------------------------------------------- loading

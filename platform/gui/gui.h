@@ -309,6 +309,15 @@ private:
 void initialise();
 bool onGuiThread();
 
+// Runs `routine` on the GUI thread while the calling thread waits; on the GUI
+// thread it is simply called. Every Control and Window operation inside it is
+// then a plain call, so a batch of updates costs one trip to the GUI thread
+// instead of one per operation, and no other thread's call runs in between
+// (unless the routine itself waits: eventfulWait, messageBox).
+// An exception from the routine comes out of this call in the calling thread.
+// False when it could not run (the program is ending).
+bool runOnGuiThread(const std::function<void()>& routine);
+
 // Creates the window from its table, runs its created event, then shows it,
 // centred when asked, and returns (not modal). When a window of this same
 // spec object already exists no second one is made: it is restored if it is
