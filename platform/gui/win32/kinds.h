@@ -57,17 +57,35 @@ private:
   UINT_PTR id_ = 0;
 };
 
+// Appends come in bursts (a log line per received block): they are gathered
+// and inserted together at most every few ticks, since every insert into a
+// shown edit control is slow. Anything that reads the text, sets it or lets
+// the user at it first inserts what is still waiting.
 class EditBoxPeer : public ChildPeer {
 public:
   using ChildPeer::ChildPeer;
+  ~EditBoxPeer() override;
   void appendText(const std::string& text) override;
   std::string caption() const override;
+  void captionChanged() override;
+  // Inserts the waiting appends now.
+  void flush() const;
 
 protected:
   const wchar_t* className() const override { return WC_EDITW; }
   DWORD style() const override;
   DWORD exStyle() const override { return WS_EX_CLIENTEDGE; }
   void afterCreate() override;
+
+private:
+  static LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  void insertAtEnd(const std::wstring& text) const;
+
+  mutable std::wstring pending_;
+  mutable bool timerSet_ = false;
+  mutable bool flushing_ = false;
+  mutable DWORD lastFlush_ = 0;
+  bool subclassed_ = false;
 };
 
 class StatusBarPeer : public ChildPeer {
