@@ -30,56 +30,74 @@ FoundTask findTask(int32_t taskHandle) {
   return found;
 }
 
-void showTransferStarted(FoundTask& task) {
+// Each message's row and log updates go to the GUI thread in one trip: at
+// one data message per received block the trips, not the updates, would set
+// the pace of the whole download. What the facility is asked is asked here,
+// on its own thread, before the trip.
+
+void showTransferStarted(FoundTask& task, const std::string& logLine) {
   std::string state;
   task.downloader->snapshot(state);
-  task.row.nameLabel.setCaption(task.title);
-  task.row.sizeLabel.setCaption(sizeText(platform::Downloader::snapshotInfo(state, 1, 0)));
-  task.row.progressBar.hide();
-  task.row.stateLabel.show();
-  task.row.stateLabel.setCaption("下载开始");
+  std::string size = sizeText(platform::Downloader::snapshotInfo(state, 1, 0));
+  platform::gui::runOnGuiThread([&] {
+    appendToLog(logLine);
+    task.row.nameLabel.setCaption(task.title);
+    task.row.sizeLabel.setCaption(size);
+    task.row.progressBar.hide();
+    task.row.stateLabel.show();
+    task.row.stateLabel.setCaption("下载开始");
+  });
 }
 
-void showTransferEnded(FoundTask& task) {
-  task.row.progressBar.hide();
-  task.row.stateLabel.show();
-  task.row.stateLabel.setCaption("下载结束");
-  task.row.speedLabel.setCaption("");
+void showTransferEnded(FoundTask& task, const std::string& logLine) {
+  platform::gui::runOnGuiThread([&] {
+    task.row.progressBar.hide();
+    task.row.stateLabel.show();
+    task.row.stateLabel.setCaption("下载结束");
+    task.row.speedLabel.setCaption("");
+    appendToLog(logLine);
+  });
 }
 
-void showDataReceived(FoundTask& task) {
-  task.row.stateLabel.hide();
-  task.row.progressBar.show();
-  task.row.speedLabel.setCaption(speedText(task.downloader->takeReceivedCount()));
+void showDataReceived(FoundTask& task, const std::string& logLine) {
+  std::string speed = speedText(task.downloader->takeReceivedCount());
   std::string state;
   task.downloader->snapshot(state);
   int64_t received = platform::Downloader::snapshotInfo(state, 2, 0);
   int64_t total = platform::Downloader::snapshotInfo(state, 1, 0);
-  task.row.progressBar.setPosition(progressPercent(received, total));
+  int percent = progressPercent(received, total);
+  platform::gui::runOnGuiThread([&] {
+    task.row.stateLabel.hide();
+    task.row.progressBar.show();
+    task.row.speedLabel.setCaption(speed);
+    task.row.progressBar.setPosition(percent);
+    appendToLog(logLine);
+  });
 }
 
 int32_t handleMessage(int32_t message, int32_t taskHandle) {
   namespace m = platform::TransferMessage;
+  std::string logLine = transferLogLine(message);
   if (message == m::transferStarted) {
-    appendToLog(transferLogLine(message));
     FoundTask task = findTask(taskHandle);
-    if (task.number == 0) return 1;
-    showTransferStarted(task);
+    if (task.number == 0) {
+      appendToLog(logLine);
+      return 1;
+    }
+    showTransferStarted(task, logLine);
   } else if (message == m::transferEnded) {
     FoundTask task = findTask(taskHandle);
     if (task.number == 0) return 1;
-    showTransferEnded(task);
-    appendToLog(transferLogLine(message));
+    showTransferEnded(task, logLine);
     // The install runs on the GUI thread and ends the program from there,
     // so in the product this call never comes back.
     windowControl("标签10").raiseFeedback(task.number, 0);
   } else if (message == m::dataReceived) {
     FoundTask task = findTask(taskHandle);
     if (task.number == 0) return 1;
-    showDataReceived(task);
-    appendToLog(transferLogLine(message));
+    showDataReceived(task, logLine);
   } else {
-    appendToLog(transferLogLine(message));
+    appendToLog(logLine);
   }
   return 1;
 }
