@@ -3,6 +3,7 @@ the frameless window centred on the screen, the banner, the requests in the
 service host's log, the boss key, the close button, Esc, and screenshots of
 the start page and of a catalogue page."""
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -15,6 +16,15 @@ TITLE = "Velmora工具"
 BANNER = "新版1.17已发布，按F3键一键隐藏"
 PORT = int(os.environ.get("VELMORA_SERVICE_PORT", "18930"))
 DEMO = os.path.join(os.path.dirname(__file__), "..", "..", "demo")
+
+
+def catalogue_page(page):
+    """(caption, left, top, width, height) of a page's boxes, from the one
+    table of the catalogue the program is built with."""
+    source = os.path.join(os.path.dirname(__file__), "..", "..", "navigator", "catalogue_data.cpp")
+    with open(source, encoding="utf-8") as f:
+        rows = re.findall(r'\{(\d+), "([^"]+)", "[^"]+", (\d+), (\d+), (\d+), (\d+)\}', f.read())
+    return [(c, int(l), int(t), int(w), int(h)) for p, c, l, t, w, h in rows if int(p) == page]
 
 
 def navigator_exe():
@@ -150,9 +160,9 @@ def check_first_run(prefix, display, host, run):
     # silver look; Enter answers it.
     display.xdotool("mousemove", left + 403 + 3 + 25, top_edge + 365 + 9 + 7, "click", "1")
     box = winetest.wait_for(lambda: display.find_windows("信息："), 30, what="the contact message box")[0]
-    tree = winetest.wait_window(prefix, display, "信息：", timeout=30)
-    contact = [n["text"] for n in tree if n["text"].startswith("欢迎优秀美图网站加入!联系qq")]
-    assert contact and len(contact[0]) > len("欢迎优秀美图网站加入!联系qq"), [n["text"] for n in tree]
+    box_tree = winetest.wait_window(prefix, display, "信息：", timeout=30)
+    contact = [n["text"] for n in box_tree if n["text"].startswith("欢迎优秀美图网站加入!联系qq")]
+    assert contact and len(contact[0]) > len("欢迎优秀美图网站加入!联系qq"), [n["text"] for n in box_tree]
     # Without a window manager the dialog stays unpainted while it lies over
     # the main window; moved clear of it, it is painted for the screenshot.
     display.xdotool("windowmove", box, 20, 20)
@@ -167,8 +177,21 @@ def check_first_run(prefix, display, host, run):
     waited = first_poll - started
     assert 7 <= waited <= 25, "first poll after %.1f s" % waited
 
+    # The boxes of page 2 exist from the start, hidden behind page 1.
+    page2 = catalogue_page(2)
+    assert len(page2) == 48, len(page2)
+    links = {n["text"]: n for n in tree if n["class"] == "VelmoraChild"}
+    for caption, *_ in page2:
+        assert caption in links and not links[caption]["visible"], (caption, links.get(caption))
+
     # A catalogue page: the header of page 2, 明星美女I.
     display.xdotool("mousemove", left + 8 + 95, top_edge + 40 + 10, "click", "1")
+    shown = winetest.wait_window(prefix, display, TITLE, timeout=30,
+                                 condition=lambda t: all(any(n["text"] == c and n["visible"] for n in t)
+                                                         for c, *_ in page2))
+    for caption, *place in page2:
+        node = [n for n in shown if n["text"] == caption and n["visible"]][0]
+        assert [node["left"], node["top"], node["width"], node["height"]] == place, (caption, node, place)
     # The page's 48 captions in link blue (anti-aliased, hence the fuzz); the
     # start page before it has none.
     def link_ink(png):
@@ -217,6 +240,32 @@ def check_escape(prefix, display):
         run.kill()
 
 
+def check_escape_with_popup(prefix, display, host, root):
+    """Esc closes the main window while the announcement popup exists: the
+    program ends with it, although the popup is a window of its own."""
+    with open(os.path.join(root, "gx", "gg.xml"), "wb") as f:
+        f.write('<?xml version="1.0" encoding="gb2312"?>\r\n<最新版本><版本信息 版本号="2"/></最新版本>\r\n'
+                .encode("gbk"))
+    seen = host.log().count("GET /gx/gg2.html")
+    run = winetest.GuiRun(prefix, display, [navigator_exe()])
+    try:
+        top, _ = main_window(prefix, display)
+        winetest.wait_for(lambda: host.log().count("GET /gx/gg2.html") > seen, 60, what="the popup's page")
+        # Each step of the rise shows the popup, which makes it the active
+        # window; once the screen is still it waits at the top.
+        settled_screenshot(display, "navigator_popup_up.png")
+        # The user gives the main window the focus back by a click on its
+        # surface (below the tab control), as the popup took it.
+        display.xdotool("mousemove", top["left"] + 60, top["top"] + 364, "click", "1")
+        window = display.find_windows(TITLE)[0]
+        display.xdotool("windowfocus", "--sync", window)
+        display.xdotool("key", "Escape")
+        code = run.wait_exit(60)
+        assert code == 0, "exit code %d after Esc with the popup up" % code
+    finally:
+        run.kill()
+
+
 def main():
     exe = navigator_exe()
     root = served_folder()
@@ -228,6 +277,7 @@ def main():
             finally:
                 run.kill()
             check_escape(prefix, display)
+            check_escape_with_popup(prefix, display, host, root)
     finally:
         shutil.rmtree(root, ignore_errors=True)
     print("ok")
