@@ -7,6 +7,7 @@ import contextlib
 import fcntl
 import os
 import re
+import select
 import shutil
 import subprocess
 import tempfile
@@ -163,22 +164,26 @@ class Display:
 
     def __init__(self, width=1024, height=768):
         self.width, self.height = width, height
-        for number in range(90, 190):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            self.name = ":%d" % number
-            self.proc = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "%dx%dx24" % (width, height),
-                                          "-nolisten", "tcp"],
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % number) or self.proc.poll() is not None,
-                         10, what="Xvfb socket")
-            except AssertionError:
-                self.proc.kill()
-                continue
-            if self.proc.poll() is None:
+        # Xvfb picks the free number itself (-displayfd), so tests started at
+        # the same moment, in this or another build tree, never race for one.
+        for attempt in range(3):
+            read_end, write_end = os.pipe()
+            self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                          "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+                                         pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL)
+            os.close(write_end)
+            number = b""
+            with os.fdopen(read_end, "rb") as pipe:
+                ready = select.select([pipe], [], [], 30)[0]
+                if ready:
+                    number = pipe.readline().strip()
+            if number.isdigit() and self.proc.poll() is None:
+                self.name = ":" + number.decode()
                 return
-        raise RuntimeError("no free X display")
+            self.proc.kill()
+            self.proc.wait()
+        raise RuntimeError("Xvfb did not start")
 
     def env(self, base):
         env = dict(base)
@@ -202,8 +207,13 @@ class Display:
         return path
 
     def close(self):
-        self.proc.kill()
-        self.proc.wait()
+        # SIGTERM lets Xvfb remove its lock and socket; a killed one leaves them.
+        self.proc.terminate()
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
 
     def __enter__(self):
         return self
