@@ -29,16 +29,8 @@ public:
         result = TRUE;
         return true;
       case WM_MOUSEMOVE:
-        if (!hot_) {
-          hot_ = true;
-          TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, hwnd_, 0};
-          TrackMouseEvent(&t);
-          InvalidateRect(hwnd_, nullptr, FALSE);
-        }
-        return false;
       case WM_MOUSELEAVE:
-        hot_ = false;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        trackHover(hwnd_, hot_, msg);
         return false;
       case WM_LBUTTONDOWN:
         pressed();

@@ -31,6 +31,18 @@ bool setHandCursor(const detail::ControlNode& node, UINT msg, WPARAM, LPARAM lp,
   return true;
 }
 
+void trackHover(HWND hwnd, bool& hot, UINT msg) {
+  if (msg == WM_MOUSEMOVE && !hot) {
+    hot = true;
+    TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, hwnd, 0};
+    TrackMouseEvent(&t);
+    InvalidateRect(hwnd, nullptr, FALSE);
+  } else if (msg == WM_MOUSELEAVE) {
+    hot = false;
+    InvalidateRect(hwnd, nullptr, FALSE);
+  }
+}
+
 void drawCaption(HWND hwnd, HDC dc, const RECT& r, const ControlSpec& spec, COLORREF colour) {
   wchar_t text[512] = {};
   GetWindowTextW(hwnd, text, 512);

@@ -20,6 +20,9 @@ std::unique_ptr<detail::ControlPeer> makeWebBrowser(detail::ControlNode& node);
 void paintParentBehind(HWND child, HDC dc);
 // WM_SETCURSOR for a control with the hand cursor; true when it set one.
 bool setHandCursor(const detail::ControlNode& node, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+// Keeps `hot` true while the pointer is over `hwnd` (WM_MOUSEMOVE and
+// WM_MOUSELEAVE), redrawing it at each change; other messages pass untouched.
+void trackHover(HWND hwnd, bool& hot, UINT msg);
 // Draws a control's caption with its alignment and the given colour.
 void drawCaption(HWND hwnd, HDC dc, const RECT& r, const ControlSpec& spec, COLORREF colour);
 // The hyperlink box's open action: the shell's "open" verb, then the command

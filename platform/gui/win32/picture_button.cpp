@@ -24,16 +24,8 @@ public:
     if (setHandCursor(node_, msg, wp, lp, result)) return true;
     switch (msg) {
       case WM_MOUSEMOVE:
-        if (!hot_) {
-          hot_ = true;
-          TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, hwnd_, 0};
-          TrackMouseEvent(&t);
-          InvalidateRect(hwnd_, nullptr, FALSE);
-        }
-        return false;
       case WM_MOUSELEAVE:
-        hot_ = false;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        trackHover(hwnd_, hot_, msg);
         return false;
       case WM_LBUTTONDOWN:
         SetCapture(hwnd_);
