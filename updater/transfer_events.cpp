@@ -69,7 +69,9 @@ void showDataReceived(FoundTask& task, const std::string& logLine) {
   platform::gui::runOnGuiThread([&] {
     task.row.stateLabel.hide();
     task.row.progressBar.show();
-    task.row.speedLabel.setCaption(speed);
+    // Nearly every block gives the same speed text; setting it again would
+    // only draw the label once more, a cost that shows over thousands of blocks.
+    if (task.row.speedLabel.caption() != speed) task.row.speedLabel.setCaption(speed);
     task.row.progressBar.setPosition(percent);
     appendToLog(logLine);
   });
