@@ -12,7 +12,6 @@ BUILD_ROOT holds dist/ (or $VELMORA_DIST), win32/bin/velmora-download.exe (or
 $VELMORA_WIN32_BUILD/bin) and host/bin/velmora-service-host (or
 $VELMORA_HOST_BIN). Data is made under BUILD_ROOT/bench-data/updater.
 """
-import contextlib
 import os
 import statistics
 import sys
@@ -51,24 +50,9 @@ def make_release(path):
     return names
 
 
-@contextlib.contextmanager
-def display_of(winetest):
-    """A Wine display that leaves no lock behind: the harness kills Xvfb, which
-    cannot remove its lock, and a hundred runs would take every display number."""
-    display = winetest.Display()
-    try:
-        yield display
-    finally:
-        display.close()
-        number = display.name.lstrip(":")
-        for stale in ("/tmp/.X%s-lock" % number, "/tmp/.X11-unix/X%s" % number):
-            with contextlib.suppress(FileNotFoundError):
-                os.remove(stale)
-
-
 def time_updater(updater_wine, winetest, host, names):
     """Seconds from the start to: archive complete, first installed file, relaunch."""
-    with winetest.WinePrefix() as wine, display_of(winetest) as display:
+    with winetest.WinePrefix() as wine, winetest.Display() as display:
         install = updater_wine.Installation(wine)
         archive = os.path.join(install.root, "main_update", "main_update", "temp1.zip")
         firsts = [os.path.join(install.root, n) for n in names]
