@@ -235,16 +235,11 @@ TEST(Downloader, StopNeverWaitsForAManagingThreadBlockedInTheRoutine) {
   TestServiceHost host(root.path());
   TransferRecorder recorder;
   Downloader downloader;
-  std::mutex gate;
-  std::condition_variable opened;
-  bool release = false;
+  Gate gate;
   // Like the updater's hand-over: the end message blocks its thread until the
   // program would be gone.
   recorder.respondWith([&](const Event& e) {
-    if (e.message == msg::transferEnded) {
-      std::unique_lock lock(gate);
-      opened.wait(lock, [&] { return release; });
-    }
+    if (e.message == msg::transferEnded) gate.wait();
     return 1;
   });
   auto settings = recorder.settings(host.url("/f.bin"), out.file("f.bin"));
@@ -257,11 +252,7 @@ TEST(Downloader, StopNeverWaitsForAManagingThreadBlockedInTheRoutine) {
   EXPECT_LT(elapsedMs(before), settings.stopWaitMs + 250);
   EXPECT_TRUE(downloader.succeeded());  // stopping after the end spoils nothing
   EXPECT_EQ(readFile(out.file("f.bin")), data);
-  {
-    std::lock_guard lock(gate);
-    release = true;
-  }
-  opened.notify_all();
+  gate.open();
   ASSERT_TRUE(recorder.waitFor(msg::transferEnded));
 }
 
@@ -271,14 +262,9 @@ TEST(Downloader, StopWhileADataMessageBlocksTheRoutine) {
   TestServiceHost host(root.path(), {"--rate", "300000"});
   TransferRecorder recorder;
   Downloader downloader;
-  std::mutex gate;
-  std::condition_variable opened;
-  bool release = false;
+  Gate gate;
   recorder.respondWith([&](const Event& e) {
-    if (e.message == msg::dataReceived) {
-      std::unique_lock lock(gate);
-      opened.wait(lock, [&] { return release; });
-    }
+    if (e.message == msg::dataReceived) gate.wait();
     return 1;
   });
   auto settings = recorder.settings(host.url("/f.bin"), out.file("f.bin"));
@@ -288,11 +274,7 @@ TEST(Downloader, StopWhileADataMessageBlocksTheRoutine) {
   auto before = Clock::now();
   downloader.stop();
   EXPECT_LT(elapsedMs(before), 500 + 250);
-  {
-    std::lock_guard lock(gate);
-    release = true;
-  }
-  opened.notify_all();
+  gate.open();
   ASSERT_TRUE(recorder.waitFor(msg::transferEnded, std::chrono::seconds(10)));
   expectEndedOnceAndLast(recorder.events());
   EXPECT_EQ(recorder.events().back().a2, 0);

@@ -22,6 +22,28 @@ struct Event {
 // The reply for an event; set before start and not changed while a task runs.
 using Responder = std::function<int32_t(const Event&)>;
 
+// Holds a routine's thread until the test opens it, as the updater's
+// hand-over holds the managing thread.
+class Gate {
+public:
+  void wait() {
+    std::unique_lock lock(mutex_);
+    opened_.wait(lock, [&] { return open_; });
+  }
+  void open() {
+    {
+      std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    opened_.notify_all();
+  }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
+
 class TransferRecorder {
 public:
   TransferRecorder();   // becomes the one recorder the routines report to
