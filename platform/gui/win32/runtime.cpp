@@ -22,7 +22,7 @@ int xpScheme = 0;
 LRESULT CALLBACK callProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   try {
     if (msg == kRunCall) {
-      detail::callRoutine(*reinterpret_cast<const std::function<void()>*>(wp));
+      takeQueuedCalls();
       return 1;
     }
     if (msg == kRunPosted) {
@@ -62,7 +62,7 @@ bool runOnGuiThread(const std::function<void()>& f) {
     f();
     return true;
   }
-  return SendMessageW(win32::callWindow, win32::kRunCall, reinterpret_cast<WPARAM>(&f), 0) == 1;
+  return win32::handOverCall(win32::callWindow, win32::kRunCall, f);
 }
 
 void postToGuiThread(std::function<void()> f) {

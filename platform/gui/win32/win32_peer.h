@@ -3,6 +3,7 @@
 // every visible control kind derives from, and lookups by window handle.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/gui/detail/node.h"
@@ -68,5 +69,10 @@ void registerChildClass();
 HWND windowHandle(detail::WindowNode& window);
 void hotKeyPressed(int id);
 void registerWindowClass();
+// Runs `routine` on the GUI thread and waits for it (call_queue.cpp): queued,
+// with `wakeMessage` sent to `callWindow` when the GUI thread is not already
+// taking calls; its handler calls takeQueuedCalls.
+bool handOverCall(HWND callWindow, UINT wakeMessage, const std::function<void()>& routine);
+void takeQueuedCalls();
 
 }  // namespace platform::gui::win32
