@@ -206,7 +206,11 @@ void Control::setPosition(int value) {
   detail::runOnGuiThread([&] {
     if (!usable(node_)) return;
     auto& s = node_->spec;
-    s.position = std::clamp(value, std::min(s.minimum, s.maximum), std::max(s.minimum, s.maximum));
+    int wanted = std::clamp(value, std::min(s.minimum, s.maximum), std::max(s.minimum, s.maximum));
+    // A progress bar set once per received block mostly gets the value it
+    // shows already; telling the control again costs a message each time.
+    if (wanted == s.position) return;
+    s.position = wanted;
     node_->peer->positionChanged();
   });
 }
