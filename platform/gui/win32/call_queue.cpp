@@ -5,14 +5,17 @@
 // thousands of times. Here a caller queues its call and waits on a condition
 // variable. Only when the GUI thread is not already taking calls, and no wake
 // is on its way, does the caller wake it with a sent notification. The GUI
-// thread then runs every queued call and lingers a few milliseconds for the
+// thread then runs the queued calls and lingers a few milliseconds for the
 // next one, so a stream of calls costs one wake instead of one message each.
 // Calls still run one at a time, in the order they were queued, on the GUI
 // thread, and every caller waits until its own call has finished.
 //
-// While it lingers the GUI thread keeps up with its own messages: every few
-// milliseconds it takes sent messages, timers and drawing where it is, and it
-// goes back to its message loop as soon as input or a posted message waits.
+// Only when woken from the message loop's wait does the GUI thread linger,
+// and then it stands in for the loop: every few milliseconds it takes what
+// waits for it (input, timers, drawing, posted and sent messages) as the loop
+// would. Woken inside a modal loop or an eventful wait, it takes calls for a
+// few milliseconds at most and leaves the rest to a timer, which comes after
+// that loop's own input and drawing.
 #include <windows.h>
 
 #include <atomic>
@@ -25,13 +28,12 @@
 namespace platform::gui::win32 {
 namespace {
 
-// How long the GUI thread waits for a next call, and how often it looks at
-// its own messages meanwhile: short enough that drawing and input are not
-// held up noticeably, long enough to span the gaps of a busy download.
+// How long the GUI thread waits for a next call, and how long it takes calls
+// before it looks at its own messages: short enough that drawing and input
+// are not held up noticeably, long enough to span the gaps of a busy download.
 const DWORD kLingerMs = 4;
-const DWORD kLookMs = 10;
-// Timer and paint messages taken per look; a window that never validates
-// itself must not hold the GUI thread there.
+const DWORD kSliceMs = 10;
+// Messages taken per look, so that a flood of them cannot hold the calls up.
 const int kMessagesPerLook = 64;
 // Both sides first watch for a moment before they sleep: a call takes tens of
 // microseconds, and a caller that reports blocks comes back about as soon,
@@ -48,9 +50,9 @@ CONDITION_VARIABLE callQueued = CONDITION_VARIABLE_INIT;    // the lingering GUI
 CONDITION_VARIABLE callFinished = CONDITION_VARIABLE_INIT;  // callers wait here
 std::deque<PendingCall*> queue;
 std::atomic<size_t> queued{0};  // queue.size(), to watch without the lock
-bool lingering = false;   // the GUI thread waits on callQueued
-bool wakeOnWay = false;   // a notification is sent and not yet taken
-int depth = 0;            // takeQueuedCalls nested through modal loops
+bool lingering = false;         // the GUI thread waits on callQueued
+bool wakeOnWay = false;         // a notification or the timer will take the queue
+int depth = 0;                  // takers nested through modal loops
 
 class Locked {
 public:
@@ -81,23 +83,11 @@ template <class Ready> bool watchFor(Ready ready) {
   return ready();
 }
 
-// Messages that must be taken by the message loop itself, in their order.
-bool inputOrPostedWaiting() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_HOTKEY)) != 0; }
+bool sliceOver(DWORD started) { return GetTickCount() - started >= kSliceMs; }
 
-// Sent messages of other threads, expired timers and drawing: nearly every
-// call leaves something to draw, so leaving for these would end lingering
-// after almost every call.
-void takeWaitingMessages() {
-  MSG msg;
-  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  for (int n = 0; n < kMessagesPerLook && PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE); ++n)
-    DispatchMessageW(&msg);
-  for (int n = 0; n < kMessagesPerLook && PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++n)
-    DispatchMessageW(&msg);
-}
-
-// Runs the calls queued so far; called and returns with the lock held.
-void runQueued() {
+// Runs queued calls until none is left or the slice is over; called and
+// returns with the lock held.
+void runQueued(DWORD sliceStarted) {
   while (!queue.empty()) {
     PendingCall* call = queue.front();
     queue.pop_front();
@@ -110,7 +100,26 @@ void runQueued() {
     AcquireSRWLockExclusive(&lock);
     call->done.store(true, std::memory_order_release);  // the caller may return at once: `call` is gone after this
     WakeAllConditionVariable(&callFinished);
+    if (sliceOver(sliceStarted)) return;
   }
+}
+
+// Takes the GUI thread's own waiting messages as its loops do; false when the
+// taker must return to the loop: the program is quitting or has no window left.
+bool takeOwnMessages() {
+  MSG msg;
+  for (int n = 0; n < kMessagesPerLook && !detail::liveWindows().empty(); ++n) {
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    pumpMessage(msg);
+  }
+  if (!detail::liveWindows().empty()) return true;
+  // The message that was to wake the loop for this may have been taken here.
+  PostMessageW(nullptr, WM_NULL, 0, 0);
+  return false;
 }
 
 // Drops `call` if no one has taken it yet; true when it was dropped.
@@ -125,35 +134,38 @@ bool withdraw(PendingCall* call) {
   return false;
 }
 
-// Looks at the GUI thread's own messages; false when the loop must have them.
-// Called and returns with the lock held.
-bool keepUpWithMessages() {
-  ReleaseSRWLockExclusive(&lock);
-  bool stay = !inputOrPostedWaiting();
-  if (stay) takeWaitingMessages();
-  AcquireSRWLockExclusive(&lock);
-  return stay;
-}
-
 }  // namespace
 
-void takeQueuedCalls() {
+void takeQueuedCalls(HWND callWindow) {
   ++depth;
-  // Only the outermost taker lingers: a nested one runs inside a call or a
-  // message taken while lingering, under a loop that must go on.
-  bool mayLinger = depth == 1 && !inputOrPostedWaiting();
-  DWORD lookedAt = GetTickCount();
+  // Only a taker called from the message loop's own wait stands in for the
+  // loop; one nested in a modal loop, an eventful wait or a message taken
+  // here leaves that loop to go on as it would.
+  const bool standsInForLoop = depth == 1 && messageLoopWaiting();
+  DWORD sliceStarted = GetTickCount();
   {
     Locked held;
     wakeOnWay = false;
     for (;;) {
-      runQueued();
-      if (!mayLinger) break;
-      if (GetTickCount() - lookedAt >= kLookMs) {
-        mayLinger = keepUpWithMessages();
-        lookedAt = GetTickCount();
+      runQueued(sliceStarted);
+      if (sliceOver(sliceStarted)) {
+        bool stay = standsInForLoop;
+        if (stay) {
+          ReleaseSRWLockExclusive(&lock);
+          stay = takeOwnMessages();
+          AcquireSRWLockExclusive(&lock);
+        }
+        if (!stay) {
+          // The loop's own messages first, then the calls: a timer message
+          // comes after input and drawing.
+          if (!queue.empty() && !wakeOnWay)
+            wakeOnWay = SetTimer(callWindow, kTakeCallsTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+          break;
+        }
+        sliceStarted = GetTickCount();
         continue;
       }
+      if (!standsInForLoop) break;
       ReleaseSRWLockExclusive(&lock);
       watchFor([] { return queued.load(std::memory_order_relaxed) != 0; });
       AcquireSRWLockExclusive(&lock);

@@ -18,12 +18,18 @@ const UINT kRunPosted = WM_APP + 2;
 DWORD guiThread = 0;
 HWND callWindow = nullptr;
 int xpScheme = 0;
+bool loopWaiting = false;  // runMessageLoop is inside GetMessage
 
 LRESULT CALLBACK callProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   try {
     if (msg == kRunCall) {
-      takeQueuedCalls();
+      takeQueuedCalls(hwnd);
       return 1;
+    }
+    if (msg == WM_TIMER && wp == kTakeCallsTimer) {
+      KillTimer(hwnd, kTakeCallsTimer);
+      takeQueuedCalls(hwnd);
+      return 0;
     }
     if (msg == kRunPosted) {
       std::unique_ptr<std::function<void()>> f(reinterpret_cast<std::function<void()>*>(wp));
@@ -36,6 +42,8 @@ LRESULT CALLBACK callProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 }  // namespace
+
+bool messageLoopWaiting() { return loopWaiting; }
 
 bool handleEscape(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || !msg.hwnd) return false;
@@ -93,7 +101,9 @@ bool onGuiThread() { return GetCurrentThreadId() == win32::guiThread; }
 void runMessageLoop() {
   MSG msg;
   while (!detail::liveWindows().empty()) {
+    win32::loopWaiting = true;
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    win32::loopWaiting = false;
     if (got <= 0) break;
     win32::pumpMessage(msg);
   }

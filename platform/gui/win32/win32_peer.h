@@ -71,8 +71,12 @@ void hotKeyPressed(int id);
 void registerWindowClass();
 // Runs `routine` on the GUI thread and waits for it (call_queue.cpp): queued,
 // with `wakeMessage` sent to `callWindow` when the GUI thread is not already
-// taking calls; its handler calls takeQueuedCalls.
+// taking calls. The window calls takeQueuedCalls for `wakeMessage` and for
+// its timer kTakeCallsTimer (after killing it).
 bool handOverCall(HWND callWindow, UINT wakeMessage, const std::function<void()>& routine);
-void takeQueuedCalls();
+void takeQueuedCalls(HWND callWindow);
+const UINT_PTR kTakeCallsTimer = 0x5143;
+// True while runMessageLoop waits for the next message (runtime.cpp).
+bool messageLoopWaiting();
 
 }  // namespace platform::gui::win32
