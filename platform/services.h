@@ -20,6 +20,8 @@ std::string processCommandLine();
 bool createFolder(const std::string& path);                      // one level only
 bool copyFile(const std::string& from, const std::string& to);   // replaces the target
 bool deleteFile(const std::string& path);
+// Renames a file within one volume; never replaces: fails when `to` exists.
+bool moveFile(const std::string& from, const std::string& to);
 // Leading blanks are ignored; an empty path and a drive root ("C:", "C:\") are refused.
 bool deleteFolderTree(const std::string& path);
 bool fileExists(const std::string& path);

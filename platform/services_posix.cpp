@@ -164,6 +164,15 @@ bool deleteFile(const std::string& path) {
   return ::unlink(p.c_str()) == 0;
 }
 
+bool moveFile(const std::string& from, const std::string& to) {
+  std::string source = nativePath(from), target = nativePath(to);
+  struct stat st;
+  if (lstat(source.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  // A hard link fails on an existing target, where rename would replace it.
+  if (::link(source.c_str(), target.c_str()) != 0) return false;
+  return ::unlink(source.c_str()) == 0;
+}
+
 bool deleteFolderTree(const std::string& path) {
   std::string p = ltrimBlanks(path);
   if (p.empty() || isDriveRoot(p)) return false;

@@ -78,6 +78,11 @@ bool copyFile(const std::string& from, const std::string& to) {
 
 bool deleteFile(const std::string& path) { return DeleteFileW(wide(path).c_str()) != 0; }
 
+bool moveFile(const std::string& from, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing target.
+  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0) != 0;
+}
+
 bool deleteFolderTree(const std::string& path) {
   size_t start = path.find_first_not_of(' ');
   std::string p = start == std::string::npos ? std::string() : path.substr(start);

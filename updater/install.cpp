@@ -56,13 +56,74 @@ std::string installRelease(int taskNumber) {
   if (!unpacked.ok()) return "升级包不完整或有误，未安装：" + unpacked.reason + "\r\n";
   std::string source = extraction;
   std::string target = installFolder();
+  replacedFiles.clear();
+  createdFolders.clear();
+  failedInstallFile.clear();
   copyFolderTree(source, target);
-  return "升级包已安装，共 " + std::to_string(unpacked.filesWritten) + " 个文件\r\n";
+  if (failedInstallFile.empty()) {
+    platform::deleteFolderTree(backupFolder());
+    return "升级包已安装，共 " + std::to_string(unpacked.filesWritten) + " 个文件\r\n";
+  }
+  // A file in use or a full disk: the old version is put back whole.
+  std::string failed = "升级包未能安装（" + failedInstallFile + "）";
+  if (!undoInstall()) return failed + "，原版本未能完全恢复，原文件保存在 " + backupFolder() + "\r\n";
+  platform::deleteFolderTree(backupFolder());
+  return failed + "，已恢复原版本\r\n";
+}
+
+// A name in the backup folder that no kept file has yet.
+std::string freeBackupName() {
+  const std::string folder = backupFolder();
+  if (!platform::folderExists(folder)) platform::createFolder(folder);
+  for (size_t n = replacedFiles.size();; ++n) {
+    std::string name = folder + "\\" + std::to_string(n);
+    if (!platform::fileExists(name) && !platform::folderExists(name)) return name;
+  }
+}
+
+// Moves the old file aside rather than copying over it: a file in use can
+// often still be renamed, and the old one can be put back if a later file fails.
+void installFile(const std::string& from, const std::string& to) {
+  if (!failedInstallFile.empty()) return;
+  ReplacedFile change{to, ""};
+  if (platform::fileExists(to)) {
+    change.backup = freeBackupName();
+    if (!platform::moveFile(to, change.backup)) {
+      failedInstallFile = to;
+      return;
+    }
+  }
+  replacedFiles.push_back(change);
+  if (!platform::copyFile(from, to)) failedInstallFile = to;
+}
+
+void createInstallFolder(const std::string& folder) {
+  if (platform::createFolder(folder)) createdFolders.push_back(folder);
 }
 
 }  // namespace
 
+std::vector<ReplacedFile> replacedFiles;
+std::vector<std::string> createdFolders;
+std::string failedInstallFile;
+
 std::string extractionFolder() { return runFolder + "\\e_update"; }
+
+std::string backupFolder() { return runFolder + "\\e_backup"; }
+
+bool undoInstall() {
+  bool restored = true;
+  for (auto change = replacedFiles.rbegin(); change != replacedFiles.rend(); ++change) {
+    platform::deleteFile(change->target);
+    if (!change->backup.empty() && !platform::moveFile(change->backup, change->target)) restored = false;
+  }
+  // Made by the copy, so they hold nothing but what was just taken out.
+  for (auto folder = createdFolders.rbegin(); folder != createdFolders.rend(); ++folder)
+    platform::deleteFolderTree(*folder);
+  replacedFiles.clear();
+  createdFolders.clear();
+  return restored;
+}
 
 std::string installFolder() { return runFolder + "\\..\\"; }
 
@@ -91,22 +152,22 @@ void copyFolderTree(std::string& source, std::string& target) {
   if (!endsWithBackslash(source)) source += "\\";
   platform::FolderSearch search;
   std::string name = search.first(source + "*.*", platform::EntryFilter::FilesOnly);
-  if (name.empty()) platform::createFolder(target);
-  while (!name.empty()) {
-    platform::createFolder(target);
+  if (name.empty()) createInstallFolder(target);
+  while (!name.empty() && failedInstallFile.empty()) {
+    createInstallFolder(target);
     if (!endsWithBackslash(target)) target += "\\";
-    platform::copyFile(source + name, target + name);
+    installFile(source + name, target + name);
     name = search.next();
   }
   name = search.first(source + "*.*", platform::EntryFilter::FoldersOnly);
-  while (!name.empty()) {
+  while (!name.empty() && failedInstallFile.empty()) {
     if (!endsWithBackslash(target)) target += "\\";
     if (name[0] != '.') {
       std::string subSource = source + name;
       std::string subTarget = target + name;
       copyFolderTree(subSource, subTarget);
     }
-    platform::createFolder(target + name);
+    createInstallFolder(target + name);
     name = search.next();
   }
 }

@@ -89,6 +89,22 @@ double roundToHundredths(double value);
 // --------------------------------------------------------------- install
 int installAndRestart(int taskNumber, int second);
 void copyFolderTree(std::string& source, std::string& target);
+// What copyFolderTree changed in the install folder, so that a copy that
+// fails half-way can be undone and the old version kept whole.
+struct ReplacedFile {
+  std::string target;
+  std::string backup;  // where the old file waits; empty when the file is new
+};
+extern std::vector<ReplacedFile> replacedFiles;
+extern std::vector<std::string> createdFolders;
+// The first file copyFolderTree could not install; empty while all went well.
+// Once set, copyFolderTree installs nothing more.
+extern std::string failedInstallFile;
+// Puts the old files back, newest change first, and removes what the copy
+// made; false when an old file could not be put back (it stays in backupFolder).
+bool undoInstall();
+// Where replaced files are kept until the install has finished.
+std::string backupFolder();
 std::string extractionFolder();
 std::string installFolder();
 std::string relaunchCommandLine();

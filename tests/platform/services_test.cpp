@@ -38,6 +38,14 @@ TEST(Services, FileAndFolderOperationsTakeWindowsPaths) {
   EXPECT_EQ(readFile(t.file("main_update/dst.txt")), "new");     // replaced
   EXPECT_FALSE(copyFile(win(t.file("none.txt")), dir + "\\x.txt"));
 
+  writeFile(t.file("kept.txt"), "kept");
+  EXPECT_FALSE(moveFile(win(t.file("src.txt")), dir + "\\dst.txt"));  // never replaces
+  EXPECT_EQ(readFile(t.file("main_update/dst.txt")), "new");
+  EXPECT_TRUE(moveFile(win(t.file("kept.txt")), dir + "\\moved.txt"));
+  EXPECT_FALSE(fileExists(win(t.file("kept.txt"))));
+  EXPECT_EQ(readFile(t.file("main_update/moved.txt")), "kept");
+  EXPECT_FALSE(moveFile(dir, win(t.path()) + "\\elsewhere"));         // not a file
+
   EXPECT_TRUE(deleteFile(dir + "\\dst.txt"));
   EXPECT_FALSE(fileExists(dir + "\\dst.txt"));
   EXPECT_FALSE(deleteFile(dir + "\\dst.txt"));

@@ -86,6 +86,30 @@ TEST_F(CopyFolderTree, FolderNameEndingInA5CSecondByte) {
   EXPECT_EQ(readFile(temp.path() + "/dst/f.txt"), "f");
 }
 
+TEST_F(CopyFolderTree, AFileThatCannotBeInstalledUndoesTheWholeCopy) {
+  std::string src = temp.path() + "/src";
+  std::string dst = temp.path() + "/dst";
+  putFile(src + "/a.txt", "new a");
+  putFile(src + "/n.txt", "new file");
+  putFile(src + "/sub/deep/s.txt", "s");
+  putFile(src + "/zz/x.txt", "cannot land");
+  putFile(src + "/zz/y.txt", "comes after the failure");
+  putFile(dst + "/a.txt", "old a");
+  putFile(dst + "/zz/x.txt/in the way.txt", "a folder where the release has a file");
+  const Tree before = updater_testing::treeContents(dst);
+
+  std::string source = src;
+  std::string target = dst;
+  copyFolderTree(source, target);
+  ASSERT_EQ(failedInstallFile, dst + "\\zz\\x.txt");
+  EXPECT_FALSE(fs::exists(dst + "/zz/y.txt")) << "nothing is installed after the failure";
+  EXPECT_EQ(readFile(dst + "/a.txt"), "new a");
+
+  EXPECT_TRUE(undoInstall());
+  EXPECT_EQ(updater_testing::treeContents(dst), before);
+  EXPECT_EQ(updater_testing::treeContents(runDir() + "/e_backup"), Tree{}) << "the old files went back";
+}
+
 // ---------------------------------------------------------------- the road
 
 class UpdateRoad : public updater_testing::UpdaterTest {
@@ -121,6 +145,7 @@ protected:
   void expectCleanedUpAndRelaunched() {
     EXPECT_FALSE(fs::exists(runDir() + "/main_update/temp1.zip"));
     EXPECT_FALSE(fs::exists(runDir() + "/e_update"));
+    EXPECT_FALSE(fs::exists(runDir() + "/e_backup"));
     EXPECT_TRUE(waitForStandIn()) << "the program of argument 5 was started";
   }
 
@@ -171,6 +196,21 @@ TEST_F(UpdateRoad, FilesLeftByAnInterruptedInstallAreNotInstalled) {
   expectCleanedUpAndRelaunched();
   EXPECT_EQ(readFile(installDir() + "/readme.txt"), "new readme");
   EXPECT_FALSE(fs::exists(installDir() + "/stale.txt"));
+}
+
+TEST_F(UpdateRoad, ACopyFailingHalfWayLeavesTheOldVersionWhole) {
+  // The release replaces files, adds folders, and then meets a folder where
+  // it has a file, as a file in use would stop it on Windows.
+  putFile(installDir() + "/zz/x.txt/keep.txt", "in the way");
+  before = installedFiles();
+  testing_support::ZipEntry blocked = fileEntry("zz/x.txt", "cannot land");
+  serve(testing_support::buildZip({fileEntry("readme.txt", "new readme"), fileEntry("data/site.txt", "new site"),
+                                   fileEntry("data/pictures/a/b.txt", "new"), blocked}));
+  ASSERT_TRUE(runRoad());
+  expectCleanedUpAndRelaunched();
+  EXPECT_NE(log().find("升级包未能安装（"), std::string::npos) << log();
+  EXPECT_NE(log().find("x.txt），已恢复原版本\r\n"), std::string::npos) << log();
+  expectInstallUnchanged();
 }
 
 TEST_F(UpdateRoad, TruncatedArchiveInstallsNothing) {
