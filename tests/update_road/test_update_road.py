@@ -123,6 +123,7 @@ def walk(host, prefix, display, release_navigator):
             assert f.read() == release_navigator, "the release's navigator replaced the old one"
         assert not os.path.exists(os.path.join(main_update, "temp1.zip")), os.listdir(main_update)
         assert not os.path.exists(os.path.join(main_update, "e_update")), os.listdir(main_update)
+        assert not os.path.exists(os.path.join(main_update, "e_backup")), os.listdir(main_update)
         assert os.path.exists(os.path.join(main_update, "update.exe"))
         assert request_count(host, "/gx/update.xml") == 1, "the navigator started again checks nothing by itself"
 

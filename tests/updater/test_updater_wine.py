@@ -4,13 +4,14 @@ started again; a broken release or download leaves the install untouched;
 a wrong launch shows the launch error."""
 import math
 import os
+import subprocess
 import tempfile
 import time
 import unittest
 
-from updater_wine import (STANDARD_RELEASE, TITLE, Installation, dump, noise, release_zip, screenshot,
-                          wait_for_exit)
-from winetest import Display, ServiceHost, WinePrefix, wait_for
+from updater_wine import (INSTALL_FOLDER, STANDARD_RELEASE, TITLE, Installation, dump, noise, release_zip,
+                          screenshot, wait_for_exit)
+from winetest import Display, ServiceHost, WinePrefix, use_cjk_font, wait_for, win32_exe
 
 
 def size_text(size):
@@ -53,6 +54,7 @@ class UpdaterRun(unittest.TestCase):
         run = self.install.root
         self.assertFalse(os.path.exists(os.path.join(run, "main_update", "main_update", "temp1.zip")))
         self.assertFalse(os.path.exists(os.path.join(run, "main_update", "e_update")))
+        self.assertFalse(os.path.exists(os.path.join(run, "main_update", "e_backup")))
         line = wait_for(self.install.relaunched_with, 30, what="the stand-in navigator to run")
         # Quoted, so the blank in the folder does not split the program path.
         self.assertEqual(line, '"C:\\Velmora Tools\\main_update\\..\\Velmora器.exe"')
@@ -132,6 +134,27 @@ class UpdaterRun(unittest.TestCase):
         with ServiceHost(self.served.name) as host:
             self.assertEqual(self.run_update(host), 0)
         self.assert_install_unchanged(before)
+
+    def test_file_in_use_keeps_the_old_version_whole(self):
+        # Another program holds an installed file and lets no one replace or
+        # rename it: whatever was copied before it is put back.
+        self.serve(STANDARD_RELEASE)
+        before = self.install.files()
+        ready = os.path.join(self.wine.drive_c, "hold-ready")
+        release = os.path.join(self.wine.drive_c, "hold-release")
+        use_cjk_font(self.wine)  # it waits for every program of the prefix to end: first
+        holder = subprocess.Popen(["wine", win32_exe("hold_file.exe"), "C:\\%s\\data\\site.txt" % INSTALL_FOLDER,
+                                   "C:\\hold-ready", "C:\\hold-release"],
+                                  env=self.display.env(self.wine.env),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            wait_for(lambda: os.path.exists(ready), 60, what="the file held")
+            with ServiceHost(self.served.name) as host:
+                self.assertEqual(self.run_update(host), 0)
+            self.assert_install_unchanged(before)
+        finally:
+            open(release, "wb").close()
+            self.assertEqual(wait_for_exit(holder, 60), 0)
 
 
 class LaunchError(unittest.TestCase):
