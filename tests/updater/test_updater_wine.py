@@ -102,6 +102,14 @@ class UpdaterRun(unittest.TestCase):
         self.assertEqual(after["only-old.txt"], b"stays\r\n", "files only in the install folder remain")
         self.assertEqual(after["main_update/update.exe"], before["main_update/update.exe"])
 
+    def assert_update_changes_nothing(self, switches=()):
+        """A run against the service host ends with 0, cleans up, starts the
+        navigator and leaves the install folder as it was."""
+        before = self.install.files()
+        with ServiceHost(self.served.name, list(switches)) as host:
+            self.assertEqual(self.run_update(host), 0)
+        self.assert_install_unchanged(before)
+
     def assert_install_unchanged(self, before):
         self.assert_cleaned_up_and_relaunched()
         self.assertEqual(self.install.files(), before)
@@ -114,32 +122,21 @@ class UpdaterRun(unittest.TestCase):
         with open(whole, "rb") as f:
             data = f.read()
         self.serve(raw=data[: len(data) * 2 // 3])
-        before = self.install.files()
-        with ServiceHost(self.served.name) as host:
-            self.assertEqual(self.run_update(host), 0)
-        self.assert_install_unchanged(before)
+        self.assert_update_changes_nothing()
 
     def test_connection_dropped_for_good_changes_nothing(self):
         self.serve(STANDARD_RELEASE)
-        before = self.install.files()
-        switches = ["--close-after", "100000", "--ignore-range", "--only", "/release.zip"]
-        with ServiceHost(self.served.name, switches) as host:
-            self.assertEqual(self.run_update(host), 0)
-        self.assert_install_unchanged(before)
+        self.assert_update_changes_nothing(["--close-after", "100000", "--ignore-range", "--only", "/release.zip"])
 
     def test_entry_climbing_out_changes_nothing(self):
         self.serve({"readme.txt": b"new readme\r\n", "data/big.bin": noise(200_000),
                     "../escaped.txt": b"out of the install folder"})
-        before = self.install.files()
-        with ServiceHost(self.served.name) as host:
-            self.assertEqual(self.run_update(host), 0)
-        self.assert_install_unchanged(before)
+        self.assert_update_changes_nothing()
 
     def test_file_in_use_keeps_the_old_version_whole(self):
         # Another program holds an installed file and lets no one replace or
         # rename it: whatever was copied before it is put back.
         self.serve(STANDARD_RELEASE)
-        before = self.install.files()
         ready = os.path.join(self.wine.drive_c, "hold-ready")
         release = os.path.join(self.wine.drive_c, "hold-release")
         use_cjk_font(self.wine)  # it waits for every program of the prefix to end: first
@@ -149,9 +146,7 @@ class UpdaterRun(unittest.TestCase):
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             wait_for(lambda: os.path.exists(ready), 60, what="the file held")
-            with ServiceHost(self.served.name) as host:
-                self.assertEqual(self.run_update(host), 0)
-            self.assert_install_unchanged(before)
+            self.assert_update_changes_nothing()
         finally:
             open(release, "wb").close()
             self.assertEqual(wait_for_exit(holder, 60), 0)
