@@ -60,15 +60,13 @@ std::string installRelease(int taskNumber) {
   createdFolders.clear();
   failedInstallFile.clear();
   copyFolderTree(source, target);
-  if (failedInstallFile.empty()) {
-    platform::deleteFolderTree(backupFolder());
-    return "升级包已安装，共 " + std::to_string(unpacked.filesWritten) + " 个文件\r\n";
-  }
   // A file in use or a full disk: the old version is put back whole.
-  std::string failed = "升级包未能安装（" + failedInstallFile + "）";
-  if (!undoInstall()) return failed + "，原版本未能完全恢复，原文件保存在 " + backupFolder() + "\r\n";
+  const std::string failed = "升级包未能安装（" + failedInstallFile + "）";
+  if (!failedInstallFile.empty() && !undoInstall())
+    return failed + "，原版本未能完全恢复，原文件保存在 " + backupFolder() + "\r\n";
   platform::deleteFolderTree(backupFolder());
-  return failed + "，已恢复原版本\r\n";
+  if (!failedInstallFile.empty()) return failed + "，已恢复原版本\r\n";
+  return "升级包已安装，共 " + std::to_string(unpacked.filesWritten) + " 个文件\r\n";
 }
 
 // A name in the backup folder that no kept file has yet.
@@ -84,7 +82,6 @@ std::string freeBackupName() {
 // Moves the old file aside rather than copying over it: a file in use can
 // often still be renamed, and the old one can be put back if a later file fails.
 void installFile(const std::string& from, const std::string& to) {
-  if (!failedInstallFile.empty()) return;
   ReplacedFile change{to, ""};
   if (platform::fileExists(to)) {
     change.backup = freeBackupName();
